@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+namespace cw {
+
+/// Identifies one queued character request. Callers release it at once and never wait on it.
+using RequestId = long;
+
+/// One loaded character. Every request returns at once; the service performs the queued ones later,
+/// in the order issued. An operation that cannot be carried out throws cw::Failure.
+class ICharacter {
+public:
+    virtual ~ICharacter() = default;
+
+    /// Shows a hidden character with its showing animation; a visible one does not change.
+    virtual RequestId Show() = 0;
+    /// Plays the hiding animation, then takes the character off the screen.
+    virtual RequestId Hide() = 0;
+    /// Moves the top-left of the character's frame to a screen position in pixels, at the default speed.
+    virtual RequestId MoveTo(int x, int y) = 0;
+    /// Queues an animation by name; an animation the character does not have throws at the call.
+    virtual RequestId Play(const QString& animation) = 0;
+    /// Queues a speech request: speech-output tags are applied, the rest is spoken.
+    virtual RequestId Speak(const QString& text) = 0;
+    /// Ends the current request and every queued one.
+    virtual void Stop() = 0;
+    /// Switches idle animations on or off.
+    virtual void setIdleOn(bool on) = 0;
+    /// Selects the language of speech and balloon (1033: US English).
+    virtual void setLanguageID(int languageId) = 0;
+};
+
+/// The character service: loads characters from character files and hands them out by id.
+class ICharacterService {
+public:
+    virtual ~ICharacterService() = default;
+
+    /// Loads a character file under an id. Throws cw::Failure, naming the file, every place looked in and the
+    /// reason, when it cannot be loaded.
+    virtual void Load(const QString& characterId, const QString& fileName) = 0;
+    /// The character loaded under the id; throws cw::Failure when there is none.
+    virtual ICharacter& Item(const QString& characterId) = 0;
+};
+
+} // namespace cw

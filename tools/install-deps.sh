@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need. Installs only what is missing, so it is
+# cheap to run before every build.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ clang pkg-config ccache
+    qt6-base-dev qt6-svg-dev qt6-multimedia-dev libxkbcommon-dev libgl-dev
+    flite1-dev flite
+    # run: fonts that stand in for the classic dialog fonts, and the audio back end Qt Multimedia uses
+    fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libqt6multimedia6 gstreamer1.0-plugins-base
+    # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools
+    xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+if [[ $(id -u) -eq 0 ]]; then
+    as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+    as_root=(sudo)
+else
+    echo "error: these Debian packages are missing and neither root nor sudo is available to install them:" >&2
+    echo "  ${missing[*]}" >&2
+    echo "Install them as root (apt-get install ${missing[*]}) and run the command again." >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

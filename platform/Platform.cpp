@@ -1,0 +1,1 @@
+// The platform layer library; the interfaces are header-only.

@@ -1,0 +1,1 @@
+// Anchor for the recording fakes; the fakes themselves are header-only.

@@ -1,0 +1,85 @@
+#include "QtClipboard.h"
+
+#include "XcbSelectionReader.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QTimer>
+#include <memory>
+
+Q_LOGGING_CATEGORY(lcClipboard, "chatterwisp.clipboard")
+
+namespace cw {
+
+namespace {
+
+// Owns the X connection; created and used only on the worker thread.
+class SelectionWorker : public QObject {
+public:
+    std::unique_ptr<XcbSelectionReader> reader;
+};
+
+} // namespace
+
+QtClipboard::QtClipboard(QObject* parent) : QObject(parent) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return;
+    }
+    auto* worker = new SelectionWorker;
+    worker->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, worker, &QObject::deleteLater);
+    thread_.setObjectName(QStringLiteral("clipboard reader"));
+    thread_.start();
+    worker_ = worker;
+    QMetaObject::invokeMethod(worker, [worker] {
+        worker->reader = std::make_unique<XcbSelectionReader>();
+        if (!worker->reader->connected()) {
+            qCWarning(lcClipboard) << "no X connection for reading the clipboard; reads will fail";
+        }
+    });
+}
+
+QtClipboard::~QtClipboard() {
+    thread_.quit();
+    thread_.wait();
+}
+
+void QtClipboard::clear() {
+    // Giving up ownership is a request to the X server only; it never waits on the previous owner.
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}
+
+void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) {
+    if (inFlight_) {
+        done(std::nullopt);
+        return;
+    }
+    inFlight_ = true;
+    if (!worker_) {
+        QTimer::singleShot(0, this, [this, done = std::move(done)] {
+            inFlight_ = false;
+            done(QGuiApplication::clipboard()->text(QClipboard::Clipboard));
+        });
+        return;
+    }
+    auto* worker = static_cast<SelectionWorker*>(worker_);
+    QMetaObject::invokeMethod(worker, [this, worker, done = std::move(done)]() mutable {
+        std::optional<QString> text;
+        if (worker->reader) {
+            if (auto bytes = worker->reader->readClipboardText(kPatience)) {
+                text = QString::fromUtf8(*bytes);
+            }
+        }
+        if (!text) {
+            qCDebug(lcClipboard) << "clipboard read failed or timed out";
+        }
+        // Back on the user-interface thread; dropped if this object is gone by then.
+        QMetaObject::invokeMethod(this, [this, text = std::move(text), done = std::move(done)] {
+            inFlight_ = false;
+            done(text);
+        });
+    });
+}
+
+} // namespace cw

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+
+#include <QObject>
+#include <QThread>
+#include <chrono>
+
+namespace cw {
+
+/// The real clipboard. On X11 the text is read by a worker thread over an X connection of its own, with a
+/// time limit, because a clipboard owner that does not answer would otherwise freeze the user-interface
+/// thread for seconds on every read. Elsewhere Qt's clipboard is read directly.
+class QtClipboard : public QObject, public IClipboard {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::milliseconds kPatience{500};
+
+    explicit QtClipboard(QObject* parent = nullptr);
+    ~QtClipboard() override;
+
+    void clear() override;
+    void requestText(std::function<void(std::optional<QString>)> done) override;
+
+    /// Whether reads go through the worker thread's own X connection.
+    bool readsOffThread() const { return worker_ != nullptr; }
+
+private:
+    QThread thread_;
+    QObject* worker_ = nullptr; // lives in thread_, deleted when it finishes
+    bool inFlight_ = false;
+};
+
+} // namespace cw

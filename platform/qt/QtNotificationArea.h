@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/NotificationArea.h"
+
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <memory>
+
+namespace cw {
+
+/// The notification area through Qt's system tray icon. Qt reports clicks rather than button presses and
+/// releases, so each click is handed on as the press and release it was made of.
+class QtNotificationArea : public QObject, public INotificationArea {
+    Q_OBJECT
+public:
+    explicit QtNotificationArea(QObject* parent = nullptr);
+    ~QtNotificationArea() override;
+
+    bool notifyIcon(NotifyCommand command, const TrayIconData& data) override;
+    void setEventHandler(std::function<void(int mouseMessage)> handler) override;
+
+    /// The icon while it is shown, for tests and diagnostics.
+    QSystemTrayIcon* icon() const { return icon_.get(); }
+
+private:
+    void onActivated(QSystemTrayIcon::ActivationReason reason);
+
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    std::function<void(int)> handler_;
+};
+
+} // namespace cw

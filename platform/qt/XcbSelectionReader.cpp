@@ -1,0 +1,171 @@
+#include "XcbSelectionReader.h"
+
+#include <xcb/xcb.h>
+
+#include <QString>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <poll.h>
+
+namespace cw {
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using XcbReply = std::unique_ptr<T, FreeDeleter>;
+
+unsigned internAtom(xcb_connection_t* c, const char* name) {
+    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookie, nullptr));
+    return reply ? reply->atom : static_cast<unsigned>(XCB_ATOM_NONE);
+}
+
+// Refuse absurd transfers so a hostile owner cannot exhaust memory.
+constexpr qsizetype kMaxClipboardBytes = 256 * 1024 * 1024;
+
+} // namespace
+
+XcbSelectionReader::XcbSelectionReader(const QByteArray& display) {
+    int screenNumber = 0;
+    connection_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNumber);
+    if (xcb_connection_has_error(connection_)) {
+        return;
+    }
+    const xcb_setup_t* setup = xcb_get_setup(connection_);
+    auto screens = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < screenNumber && screens.rem; ++i) {
+        xcb_screen_next(&screens);
+    }
+    if (!screens.rem) {
+        return;
+    }
+    window_ = xcb_generate_id(connection_);
+    const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screens.data->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, screens.data->root_visual, XCB_CW_EVENT_MASK, &eventMask);
+    clipboardAtom_ = internAtom(connection_, "CLIPBOARD");
+    utf8Atom_ = internAtom(connection_, "UTF8_STRING");
+    propertyAtom_ = internAtom(connection_, "CW_CLIPBOARD_TEXT");
+    incrAtom_ = internAtom(connection_, "INCR");
+    xcb_flush(connection_);
+}
+
+XcbSelectionReader::~XcbSelectionReader() {
+    if (connection_) {
+        xcb_disconnect(connection_);
+    }
+}
+
+bool XcbSelectionReader::connected() const {
+    return connection_ && !xcb_connection_has_error(connection_) && window_ != 0;
+}
+
+bool XcbSelectionReader::waitForEvent(std::chrono::steady_clock::time_point deadline, int wantedType,
+                                      void** eventOut) {
+    const int fd = xcb_get_file_descriptor(connection_);
+    for (;;) {
+        while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+            if ((event->response_type & 0x7f) == wantedType) {
+                *eventOut = event;
+                return true;
+            }
+            std::free(event);
+        }
+        if (xcb_connection_has_error(connection_)) {
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        ::poll(&pfd, 1, static_cast<int>(left.count()));
+    }
+}
+
+std::optional<QByteArray> XcbSelectionReader::convert(unsigned target, std::chrono::milliseconds patience,
+                                                      bool* refused) {
+    *refused = false;
+    xcb_delete_property(connection_, window_, propertyAtom_);
+    xcb_convert_selection(connection_, window_, clipboardAtom_, target, propertyAtom_, XCB_CURRENT_TIME);
+    xcb_flush(connection_);
+
+    void* raw = nullptr;
+    if (!waitForEvent(std::chrono::steady_clock::now() + patience, XCB_SELECTION_NOTIFY, &raw)) {
+        return std::nullopt;
+    }
+    XcbReply<xcb_selection_notify_event_t> notify(static_cast<xcb_selection_notify_event_t*>(raw));
+    if (notify->property == XCB_ATOM_NONE) {
+        *refused = true; // no owner, or no text form on offer
+        return QByteArray();
+    }
+
+    const auto cookie = xcb_get_property(connection_, 1, window_, propertyAtom_, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                         kMaxClipboardBytes / 4);
+    XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+    if (!reply) {
+        return std::nullopt;
+    }
+    if (reply->type == incrAtom_) {
+        xcb_flush(connection_); // the delete above tells the owner to start sending pieces
+        return readIncremental(patience);
+    }
+    const int length = xcb_get_property_value_length(reply.get());
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
+}
+
+std::optional<QByteArray> XcbSelectionReader::readIncremental(std::chrono::milliseconds patience) {
+    QByteArray text;
+    for (;;) {
+        void* raw = nullptr;
+        // Each piece arrives as a new value of our property; wait for it, piece by piece.
+        for (;;) {
+            if (!waitForEvent(std::chrono::steady_clock::now() + patience, XCB_PROPERTY_NOTIFY, &raw)) {
+                return std::nullopt;
+            }
+            XcbReply<xcb_property_notify_event_t> event(static_cast<xcb_property_notify_event_t*>(raw));
+            if (event->atom == propertyAtom_ && event->state == XCB_PROPERTY_NEW_VALUE) {
+                break;
+            }
+        }
+        const auto cookie = xcb_get_property(connection_, 1, window_, propertyAtom_,
+                                             XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxClipboardBytes / 4);
+        XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
+        xcb_flush(connection_);
+        if (!reply) {
+            return std::nullopt;
+        }
+        const int length = xcb_get_property_value_length(reply.get());
+        if (length == 0) {
+            return text; // an empty piece ends the transfer
+        }
+        if (text.size() + length > kMaxClipboardBytes) {
+            return std::nullopt;
+        }
+        text.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
+    }
+}
+
+std::optional<QByteArray> XcbSelectionReader::readClipboardText(std::chrono::milliseconds patience) {
+    if (!connected()) {
+        return std::nullopt;
+    }
+    bool refused = false;
+    auto text = convert(utf8Atom_, patience, &refused);
+    if (!refused) {
+        return text;
+    }
+    // Older owners offer only Latin-1 text.
+    auto latin1 = convert(stringAtom_, patience, &refused);
+    if (!latin1 || refused) {
+        return latin1;
+    }
+    return QString::fromLatin1(*latin1).toUtf8();
+}
+
+} // namespace cw

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <chrono>
+#include <optional>
+
+struct xcb_connection_t;
+
+namespace cw {
+
+/// Reads the X clipboard's text over an X connection of its own, so a clipboard owner that never answers can
+/// only hold up the thread that calls read(), and only for the time limit. Not thread-safe: one reader per
+/// thread.
+class XcbSelectionReader {
+public:
+    /// Connects to `display` (the DISPLAY variable when empty).
+    explicit XcbSelectionReader(const QByteArray& display = {});
+    ~XcbSelectionReader();
+    XcbSelectionReader(const XcbSelectionReader&) = delete;
+    XcbSelectionReader& operator=(const XcbSelectionReader&) = delete;
+
+    /// Whether the X connection is up.
+    bool connected() const;
+
+    /// The clipboard's text as UTF-8: empty when the clipboard holds no text (no owner, or the owner offers
+    /// no text form); no value when the owner did not answer within `patience` or the connection failed.
+    /// `patience` bounds each wait for the owner, so a large text sent in many pieces may take longer in all.
+    std::optional<QByteArray> readClipboardText(std::chrono::milliseconds patience);
+
+private:
+    bool waitForEvent(std::chrono::steady_clock::time_point deadline, int wantedType, void** eventOut);
+    std::optional<QByteArray> convert(unsigned target, std::chrono::milliseconds patience, bool* refused);
+    std::optional<QByteArray> readIncremental(std::chrono::milliseconds patience);
+
+    xcb_connection_t* connection_ = nullptr;
+    unsigned window_ = 0;
+    unsigned clipboardAtom_ = 0;
+    unsigned utf8Atom_ = 0;
+    unsigned stringAtom_ = 31; // XA_STRING
+    unsigned propertyAtom_ = 0;
+    unsigned incrAtom_ = 0;
+};
+
+} // namespace cw

@@ -1,0 +1,117 @@
+#include "SpeechCommands.h"
+
+#include "SpeechRequest.h"
+#include "VoicePresets.h"
+#include "platform/Failure.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTimer>
+
+namespace cw {
+
+SpeechCommands::SpeechCommands(SpeechControls controls, MainWindowState& state, IClipboard& clipboard,
+                               QObject* parent)
+    : QObject(parent), c_(controls), state_(state), clipboard_(clipboard) {}
+
+ICharacter& SpeechCommands::character() const {
+    if (!state_.Character) {
+        throw Failure(QStringLiteral("The character is not loaded."));
+    }
+    return *state_.Character;
+}
+
+void SpeechCommands::Button_Click() {
+    const bool textChanged = state_.TextChanged.isTrue();
+    character().Show();
+    if (textChanged) {
+        character().Play(QStringLiteral("Read"));
+    }
+    const QString request = buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), voiceCharacter(),
+                                               c_.TextBox->toPlainText());
+    character().Speak(request);
+    if (textChanged) {
+        character().Play(QStringLiteral("ReadReturn"));
+    }
+    c_.TextBox->setFocus();
+}
+
+void SpeechCommands::TextBox_Change() {
+    state_.TextChanged = true;
+}
+
+void SpeechCommands::optVoice_Click(int Index) {
+    character().Play(QStringLiteral("Write"));
+    const auto preset = voicePreset(Index);
+    if (!preset) {
+        throw Failure(QStringLiteral("There is no voice preset %1.").arg(Index + 1));
+    }
+    c_.txtpitch->setText(QString::fromLatin1(preset->pitch));
+    c_.txtspeed->setText(QString::fromLatin1(preset->speed));
+    character().Play(QStringLiteral("WriteReturn"));
+}
+
+void SpeechCommands::txtpitch_KeyPress(int) {
+    character().Play(QStringLiteral("Alert"));
+}
+
+void SpeechCommands::txtspeed_KeyPress(int) {
+    character().Play(QStringLiteral("Alert"));
+}
+
+void SpeechCommands::chkpaste_Click() {
+    ++clipboardGeneration_;
+    if (state_.MonitorClipboard == kFalse) {
+        c_.TextBox->setFocus();
+        clipboard_.clear();
+        character().Play(QStringLiteral("Think"));
+        c_.chkpaste->setChecked(true);
+        state_.MonitorClipboard = kTrue;
+        c_.tmrClipboard->start();
+        c_.TextBox->setPlainText(QString());
+        c_.chkpaste->setToolTip(QStringLiteral("Disable Clipboard Monitoring"));
+    } else {
+        c_.tmrClipboard->stop();
+        character().Play(QStringLiteral("Think"));
+        c_.chkpaste->setChecked(false);
+        state_.MonitorClipboard = kFalse;
+        c_.chkpaste->setToolTip(QStringLiteral("Enable Clipboard Monitoring"));
+    }
+}
+
+void SpeechCommands::tmrClipboard_Timer() {
+    if (state_.MonitorClipboard != kTrue) {
+        return;
+    }
+    const quint64 generation = clipboardGeneration_;
+    QPointer<SpeechCommands> self(this);
+    clipboard_.requestText([self, generation](std::optional<QString> text) {
+        // A failed or late read leaves the box as it was; the next tick tries again.
+        if (!self || !text || generation != self->clipboardGeneration_ ||
+            self->state_.MonitorClipboard != kTrue) {
+            return;
+        }
+        self->applyClipboardText(*text);
+    });
+}
+
+void SpeechCommands::applyClipboardText(const QString& text) {
+    if (c_.TextBox->toPlainText() == text) {
+        return; // already shown: keep the caret and the scroll position where the user left them
+    }
+    c_.TextBox->setPlainText(QString());
+    c_.TextBox->setPlainText(text);
+}
+
+void SpeechCommands::cmdClear_Click() {
+    ++clipboardGeneration_;
+    c_.TextBox->setPlainText(QString());
+    clipboard_.clear();
+    character().Play(QStringLiteral("DoMagic2"));
+    character().Play(QStringLiteral("RestPose"));
+    c_.TextBox->setFocus();
+}
+
+} // namespace cw

@@ -17,7 +17,9 @@ public:
         bool operator==(const Shown&) const = default;
     };
 
-    void show(const QString& text, int style, const QString& title) override { shown.append({text, style, title}); }
+    void show(const QString& text, int style, const QString& title) override {
+        shown.append({text, style, title});
+    }
 
     QList<Shown> shown;
 };

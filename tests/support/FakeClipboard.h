@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/Clipboard.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace cw::test {
+
+/// A clipboard a test controls: reads stay pending until the test answers them, so a test can model a slow,
+/// failing or hanging clipboard owner. Clears are logged into a shared log ("Clipboard clear").
+class FakeClipboard : public IClipboard {
+public:
+    explicit FakeClipboard(QStringList& log) : log_(log) {}
+
+    void clear() override {
+        log_.append(QStringLiteral("Clipboard clear"));
+        text.clear();
+    }
+    void requestText(std::function<void(std::optional<QString>)> done) override {
+        ++requests;
+        if (!pending.isEmpty()) {
+            done(std::nullopt); // one read in flight at a time
+            return;
+        }
+        pending.append(std::move(done));
+    }
+
+    /// Answers the pending read with the clipboard's current text.
+    void answer() { answerWith(text); }
+    /// Answers the pending read with a given result (no value: the read failed or timed out).
+    void answerWith(std::optional<QString> result) {
+        if (pending.isEmpty()) {
+            return;
+        }
+        auto done = std::move(pending.front());
+        pending.removeFirst();
+        done(std::move(result));
+    }
+
+    QString text;
+    int requests = 0;
+    QList<std::function<void(std::optional<QString>)>> pending;
+
+private:
+    QStringList& log_;
+};
+
+} // namespace cw::test

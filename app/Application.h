@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QApplication>
+#include <functional>
+
+namespace cw {
+
+/// The program's application object. A failure that escapes an event handler ends up here instead of tearing
+/// the process down: it goes to the failure handler, which reports it and ends the program.
+class Application : public QApplication {
+    Q_OBJECT
+public:
+    Application(int& argc, char** argv);
+
+    /// Receives the message of every failure that escaped a handler.
+    void setFailureHandler(std::function<void(const QString& message)> handler) {
+        onFailure_ = std::move(handler);
+    }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    std::function<void(const QString&)> onFailure_;
+};
+
+/// Before the application object exists: runs the program through XWayland on Wayland desktops (so the
+/// character can place its window), unless the user chose a platform.
+void choosePlatform();
+
+} // namespace cw

@@ -1,0 +1,401 @@
+#include "CWmain.h"
+
+#include "AppIdentity.h"
+#include "Fonts.h"
+#include "TrayIcon.h"
+#include "platform/Failure.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+
+namespace cw {
+
+namespace {
+
+constexpr float kTwipsPerPixel = 15.0f;
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+QString withoutAccessMark(QString caption) {
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    caption.remove(QLatin1Char('&'));
+    caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return caption;
+}
+
+void describe(QWidget* control, const QString& caption, const QString& toolTip) {
+    control->setAccessibleName(withoutAccessMark(caption));
+    control->setAccessibleDescription(toolTip.isEmpty() ? withoutAccessMark(caption) : toolTip);
+}
+
+// The character code a key press types into a field, or none for keys that type nothing (arrows, Delete,
+// function keys) and for Tab, which moves the focus instead.
+std::optional<int> typedCharacter(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Backspace) {
+        return 8;
+    }
+    if (key.key() == Qt::Key_Delete || key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab) {
+        return std::nullopt;
+    }
+    const QString text = key.text();
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(text.at(0).unicode());
+}
+
+} // namespace
+
+CWmain::CWmain(PlatformServices services) : QWidget(nullptr), services_(std::move(services)) {
+    Agent1 = std::move(services_.characters);
+    setObjectName(QStringLiteral("CWmain"));
+    setWindowTitle(appIdentity().title);
+    setWindowIcon(QIcon(iconResourcePath()));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(dialogFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    setMouseTracking(true);
+    createControls();
+    speech_ = std::make_unique<SpeechCommands>(
+        SpeechControls{TextBox, txtpitch, txtspeed, chkpaste, tmrClipboard}, state_, services_.clipboard);
+    connectHandlers();
+    forms_.append(this);
+}
+
+CWmain::~CWmain() = default;
+
+void CWmain::createControls() {
+    // Created back to front, so later controls lie on top; none of them overlap.
+    Skinner1 = new WindowSkin({{QStringLiteral("maxbutton"), 0},
+                               {QStringLiteral("applyto"), 1},
+                               {QStringLiteral("sysdisableskincaption"), QStringLiteral("&Disable Skin")},
+                               {QStringLiteral("_extentx"), 1270},
+                               {QStringLiteral("_extenty"), 1270}},
+                              this);
+    Skinner1->setObjectName(QStringLiteral("Skinner1"));
+
+    struct ButtonRow {
+        CustomButton** button;
+        const char* name;
+        const char* caption;
+        const char* toolTip;
+        int left;
+        int width;
+        int extentX;
+    };
+    const ButtonRow buttons[] = {
+        {&cmdHelp, "cmdHelp", "H&elp", "Show Chatterwisp Help.", 3970, 570, 1005},
+        {&cmdAbout, "cmdAbout", "&About", "About Chatterwisp.", 3250, 720, 1270},
+        {&cmdHide, "cmdHide", "&Hide Genie", "Hide Genie from the screen.", 2200, 1050, 1852},
+        {&cmdClear, "cmdClear", "&Clear All", "Empty textbox and clipboard contents.", 1390, 810, 1429},
+        {&cmdShut, "cmdShut", "S&top", "Command Genie to stop talking.", 805, 585, 1032},
+    };
+    auto makeButton = [this](const ButtonRow& row) {
+        auto* button = new CustomButton(
+            CustomButton::standardSettings(QString::fromUtf8(row.caption), row.extentX, 873), this);
+        button->setObjectName(QString::fromLatin1(row.name));
+        button->setGeometry(twipsRect(row.left, 3480, row.width, 495));
+        button->setToolTip(QString::fromUtf8(row.toolTip));
+        describe(button, button->caption(), button->toolTip());
+        *row.button = button;
+    };
+    for (const ButtonRow& row : buttons) {
+        makeButton(row);
+    }
+
+    tmrClipboard = new QTimer(this);
+    tmrClipboard->setObjectName(QStringLiteral("tmrClipboard"));
+    tmrClipboard->setInterval(2000);
+    tmrForm = new QTimer(this);
+    tmrForm->setObjectName(QStringLiteral("tmrForm"));
+    tmrForm->setInterval(500);
+
+    VoiceS = new QGroupBox(QStringLiteral("Settings"), this);
+    VoiceS->setObjectName(QStringLiteral("VoiceS"));
+    VoiceS->setGeometry(twipsRect(100, 2400, 4455, 975));
+    describe(VoiceS, VoiceS->title(), {});
+
+    chkpaste = new QCheckBox(QStringLiteral("Automatically &Paste Text From Windows Clipboard"), VoiceS);
+    chkpaste->setObjectName(QStringLiteral("chkpaste"));
+    chkpaste->setGeometry(twipsRect(75, 570, 4275, 330));
+    chkpaste->setToolTip(QStringLiteral("Enable Clipboard Monitoring Feature."));
+    chkpaste->setAutoFillBackground(true);
+    {
+        QPalette palette = chkpaste->palette();
+        palette.setColor(QPalette::Window, QColor(128, 128, 128));
+        palette.setColor(QPalette::WindowText, QColor(255, 255, 255));
+        chkpaste->setPalette(palette);
+    }
+    describe(chkpaste, chkpaste->text(), chkpaste->toolTip());
+
+    auto makeOption = [this](int index, int left) {
+        auto* option = new QRadioButton(QString::number(index + 1), VoiceS);
+        option->setObjectName(QStringLiteral("optVoice%1").arg(index));
+        option->setGeometry(twipsRect(left, 270, 375, 195));
+        option->setAutoExclusive(true);
+        option->setAccessibleName(QStringLiteral("Preset %1").arg(index + 1));
+        option->setAccessibleDescription(QStringLiteral("Voice preset %1").arg(index + 1));
+        optVoice[static_cast<std::size_t>(index)] = option;
+    };
+    makeOption(3, 3960);
+
+    auto makeField = [this](const char* name, const char* start, const char* toolTip, int left, int width) {
+        auto* field = new QLineEdit(QString::fromLatin1(start), VoiceS);
+        field->setObjectName(QString::fromLatin1(name));
+        field->setGeometry(twipsRect(left, 240, width, 285));
+        field->setMaxLength(3);
+        field->setToolTip(QString::fromUtf8(toolTip));
+        field->setAccessibleName(QString::fromUtf8(toolTip));
+        field->setAccessibleDescription(QString::fromUtf8(toolTip));
+        return field;
+    };
+    txtpitch = makeField("txtpitch", "60", "Current Voice Pitch (in Hertz)", 500, 450);
+    txtspeed = makeField("txtspeed", "100", "Current Voice Speed", 1550, 480);
+    makeOption(0, 2640);
+    makeOption(1, 3075);
+    makeOption(2, 3525);
+    optVoice[0]->setChecked(true);
+
+    auto makeLabel = [this](const char* name, const char* caption, int left, int top, int width, int height,
+                            bool transparent) {
+        auto* label = new QLabel(QString::fromLatin1(caption), VoiceS);
+        label->setObjectName(QString::fromLatin1(name));
+        label->setGeometry(twipsRect(left, top, width, height));
+        label->setAutoFillBackground(!transparent);
+        label->adjustSize(); // sized to its text
+        describe(label, label->text(), {});
+        return label;
+    };
+    Label1 = makeLabel("Label1", "Pitch:", 75, 255, 405, 195, true);
+    Label2 = makeLabel("Label2", "Speed:", 1000, 255, 510, 195, false);
+    Label4 = makeLabel("Label4", "Preset:", 2100, 255, 495, 195, true);
+    Label1->setBuddy(txtpitch);
+    Label2->setBuddy(txtspeed);
+
+    TextBox = new QPlainTextEdit(this);
+    TextBox->setObjectName(QStringLiteral("TextBox"));
+    TextBox->setGeometry(twipsRect(100, 120, 4455, 2175));
+    TextBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    TextBox->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    TextBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    TextBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    TextBox->setTabChangesFocus(true);
+    TextBox->setToolTip(
+        QStringLiteral("Type something in here for the Genie to say, then press the Say it! button"));
+    TextBox->setAccessibleName(QStringLiteral("Text to say"));
+    TextBox->setAccessibleDescription(TextBox->toolTip());
+
+    Button = nullptr;
+    makeButton({&Button, "Button", "&Say it!",
+                "Type some text into the textbox, then press this button to command Genie for saying it!", 70,
+                735, 1296});
+
+    // Keyboard order: text, pitch, speed, the presets (one stop), the check box, then the buttons left to
+    // right.
+    QWidget* order[] = {TextBox,  txtpitch, txtspeed, optVoice[0], optVoice[1], optVoice[2], optVoice[3],
+                        chkpaste, Button,   cmdShut,  cmdClear,    cmdHide,     cmdAbout,    cmdHelp};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+void CWmain::connectHandlers() {
+    connect(tmrForm, &QTimer::timeout, this, &CWmain::tmrForm_Timer);
+    connect(tmrClipboard, &QTimer::timeout, speech_.get(), &SpeechCommands::tmrClipboard_Timer);
+    connect(cmdHide, &QPushButton::clicked, this, &CWmain::cmdHide_Click);
+    connect(cmdShut, &QPushButton::clicked, this, &CWmain::cmdShut_Click);
+    connect(cmdAbout, &QPushButton::clicked, this, &CWmain::cmdAbout_Click);
+    connect(cmdHelp, &QPushButton::clicked, this, &CWmain::cmdHelp_Click);
+    connect(Button, &QPushButton::clicked, speech_.get(), &SpeechCommands::Button_Click);
+    connect(TextBox, &QPlainTextEdit::textChanged, speech_.get(), &SpeechCommands::TextBox_Change);
+    for (std::size_t i = 0; i < optVoice.size(); ++i) {
+        connect(optVoice[i], &QRadioButton::clicked, this,
+                [this, i] { speech_->optVoice_Click(static_cast<int>(i)); });
+    }
+    txtpitch->installEventFilter(this);
+    txtspeed->installEventFilter(this);
+    connect(chkpaste, &QCheckBox::clicked, speech_.get(), &SpeechCommands::chkpaste_Click);
+    connect(cmdClear, &QPushButton::clicked, speech_.get(), &SpeechCommands::cmdClear_Click);
+    services_.notificationArea.setEventHandler([this](int mouseMessage) {
+        Form_MouseMove(0, 0, static_cast<float>(mouseMessage) * kTwipsPerPixel, 0);
+    });
+    tmrForm->start();
+}
+
+bool CWmain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == txtpitch || watched == txtspeed)) {
+        if (const auto code = typedCharacter(*static_cast<QKeyEvent*>(event))) {
+            if (watched == txtpitch) {
+                speech_->txtpitch_KeyPress(*code);
+            } else {
+                speech_->txtspeed_KeyPress(*code);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event); // the key always goes through
+}
+
+ICharacter& CWmain::character() const {
+    if (!state_.Character) {
+        throw Failure(QStringLiteral("The character is not loaded."));
+    }
+    return *state_.Character;
+}
+
+bool CWmain::CheckSound() {
+    return services_.soundDevices.outputCount() > 0;
+}
+
+void CWmain::Form_Initialize() {
+    if (!CheckSound()) {
+        services_.messageBoxes.show(
+            QStringLiteral("No sound card is present on this computer.Chatterwisp required "
+                           "a sound card to function properly."),
+            kMbIconCritical, QStringLiteral("No sound card found"));
+    }
+}
+
+void CWmain::fillTrayIconData() {
+    state_.TrayIconData = makeTrayIconData(static_cast<std::uintptr_t>(winId()), windowIcon(), appIdentity());
+}
+
+void CWmain::Form_Load() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    show();
+    repaint();
+
+    fillTrayIconData();
+    services_.notificationArea.notifyIcon(NotifyCommand::Add, state_.TrayIconData);
+
+    Agent1->Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
+    state_.Character = &Agent1->Item(QStringLiteral("Genie"));
+    state_.Character->setLanguageID(1033);
+    TextBox->setPlainText(
+        QStringLiteral("Type something in here for the Genie to say. Then press the Sayit! button."));
+    state_.Character->Show();
+    state_.Character->MoveTo(676, 385);
+    state_.Character->Play(QStringLiteral("Greet"));
+    state_.Character->Play(QStringLiteral("Blink"));
+    state_.Character->setIdleOn(true);
+    state_.TextChanged = false;
+    state_.CharacterVisible = true;
+    state_.MonitorClipboard = kFalse;
+}
+
+void CWmain::tmrForm_Timer() {}
+
+void CWmain::Form_Unload(std::int16_t& /*Cancel*/) {
+    services_.notificationArea.notifyIcon(NotifyCommand::Delete, state_.TrayIconData);
+    UnloadAllForms(objectName());
+}
+
+void CWmain::UnloadAllForms(const QString& keep) {
+    const QWidgetList open = forms();
+    for (QWidget* form : open) {
+        if (form->objectName() != keep) {
+            form->close();
+        }
+    }
+}
+
+void CWmain::addForm(QWidget* form) {
+    forms_.removeAll(nullptr);
+    if (!forms_.contains(form)) {
+        forms_.append(form);
+    }
+}
+
+QWidgetList CWmain::forms() const {
+    QWidgetList open;
+    for (const QPointer<QWidget>& form : forms_) {
+        if (form && (form == this || form->isVisible())) {
+            open.append(form.data());
+        }
+    }
+    return open;
+}
+
+void CWmain::closeEvent(QCloseEvent* event) {
+    std::int16_t cancel = 0;
+    Form_Unload(cancel);
+    if (cancel != 0) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit unloaded();
+}
+
+void CWmain::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF pixels = event->position();
+    Form_MouseMove(static_cast<std::int16_t>(event->buttons().toInt()), 0,
+                   static_cast<float>(pixels.x()) * kTwipsPerPixel,
+                   static_cast<float>(pixels.y()) * kTwipsPerPixel);
+    QWidget::mouseMoveEvent(event);
+}
+
+void CWmain::Form_MouseMove(std::int16_t /*Button*/, std::int16_t /*Shift*/, float X, float /*Y*/) {
+    const int code = static_cast<int>(std::lround(X / kTwipsPerPixel));
+    if (trayEventActs(code, state_.LastTrayMessage)) {
+        raise();
+        activateWindow();
+        if (!state_.CharacterVisible.isFalse()) {
+            character().Show();
+        }
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        show();
+    }
+    state_.LastTrayMessage = code;
+}
+
+void CWmain::cmdHide_Click() {
+    if (state_.CharacterVisible.isTrue()) {
+        character().Hide();
+        state_.CharacterVisible = false;
+        cmdHide->setCaption(QStringLiteral("Sho&w Genie"));
+        cmdHide->setToolTip(QStringLiteral("Show Genie"));
+    } else {
+        character().Show();
+        state_.CharacterVisible = true;
+        cmdHide->setCaption(QStringLiteral("&Hide Genie"));
+        cmdHide->setToolTip(QStringLiteral("Hide Genie"));
+    }
+    cmdHide->setAccessibleName(withoutAccessMark(cmdHide->caption()));
+    cmdHide->setAccessibleDescription(cmdHide->toolTip());
+    TextBox->setFocus();
+}
+
+void CWmain::cmdShut_Click() {
+    character().Stop();
+}
+
+void CWmain::cmdAbout_Click() {
+    character().Play(QStringLiteral("Congratulate_2"));
+    if (openAbout_) {
+        openAbout_(this);
+    }
+    character().Play(QStringLiteral("RestPose"));
+}
+
+void CWmain::cmdHelp_Click() {
+    if (openHelp_) {
+        openHelp_(this);
+    }
+}
+
+} // namespace cw

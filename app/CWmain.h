@@ -1,0 +1,134 @@
+#pragma once
+
+#include "CustomButton.h"
+#include "platform/CharacterService.h"
+#include "platform/Clipboard.h"
+#include "platform/MessageBoxes.h"
+#include "platform/NotificationArea.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+#include "platform/SoundDevices.h"
+#include "platform/WindowSkin.h"
+#include "speech/MainWindowState.h"
+#include "speech/SpeechCommands.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QRadioButton;
+class QTimer;
+
+namespace cw {
+
+/// The platform services the main window calls, handed in at construction.
+struct PlatformServices {
+    std::unique_ptr<ICharacterService> characters; ///< becomes the window's `Agent1`
+    INotificationArea& notificationArea;
+    IClipboard& clipboard;
+    IMessageBoxes& messageBoxes;
+    ISoundDevices& soundDevices;
+    IShell& shell;
+    IRegistry& registry;
+};
+
+/// The main window: the text box, the voice settings, the command buttons, and the program's start-up and
+/// shutdown. It owns the character service and the window-level state its handlers share.
+class CWmain : public QWidget {
+    Q_OBJECT
+public:
+    explicit CWmain(PlatformServices services);
+    ~CWmain() override;
+
+    // Start-up and shutdown.
+    void Form_Initialize();
+    void Form_Load();
+    void Form_Unload(std::int16_t& Cancel);
+    bool CheckSound();
+    void UnloadAllForms(const QString& keep);
+    void tmrForm_Timer();
+
+    // Notification-icon callbacks and pointer movement over the window's own surface. X is in twips.
+    void Form_MouseMove(std::int16_t Button, std::int16_t Shift, float X, float Y);
+
+    // Window commands.
+    void cmdHide_Click();
+    void cmdShut_Click();
+    void cmdAbout_Click();
+    void cmdHelp_Click();
+
+    /// Makes a window one of the program's open windows (closed by UnloadAllForms), in the order added.
+    void addForm(QWidget* form);
+    /// The program's open windows, in the order they were opened; this window first.
+    QWidgetList forms() const;
+
+    /// Shows the About window (set by the program; does nothing until set).
+    void setAboutWindowOpener(std::function<void(QWidget* owner)> opener) { openAbout_ = std::move(opener); }
+    /// Shows the Help window (set by the program; does nothing until set).
+    void setHelpWindowOpener(std::function<void(QWidget* owner)> opener) { openHelp_ = std::move(opener); }
+
+    MainWindowState& state() { return state_; }
+    const MainWindowState& state() const { return state_; }
+    SpeechCommands& speech() { return *speech_; }
+    ICharacterService& agent() { return *Agent1; }
+    WindowSkin& skin() { return *Skinner1; }
+    IShell& shell() { return services_.shell; }
+    IRegistry& registry() { return services_.registry; }
+    IMessageBoxes& messageBoxes() { return services_.messageBoxes; }
+    INotificationArea& notificationArea() { return services_.notificationArea; }
+
+    // Controls, named as the handlers know them.
+    QPlainTextEdit* TextBox = nullptr;
+    QGroupBox* VoiceS = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtpitch = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* txtspeed = nullptr;
+    QLabel* Label4 = nullptr;
+    std::array<QRadioButton*, 4> optVoice{};
+    QCheckBox* chkpaste = nullptr;
+    CustomButton* Button = nullptr;
+    CustomButton* cmdShut = nullptr;
+    CustomButton* cmdClear = nullptr;
+    CustomButton* cmdHide = nullptr;
+    CustomButton* cmdAbout = nullptr;
+    CustomButton* cmdHelp = nullptr;
+    QTimer* tmrClipboard = nullptr;
+    QTimer* tmrForm = nullptr;
+    WindowSkin* Skinner1 = nullptr;
+    std::unique_ptr<ICharacterService> Agent1;
+
+    static constexpr int kClientWidth = 309;
+    static constexpr int kClientHeight = 271;
+
+signals:
+    /// The window has closed after its shutdown handler ran; the program ends now.
+    void unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    ICharacter& character() const;
+    void fillTrayIconData();
+
+    PlatformServices services_;
+    MainWindowState state_;
+    std::unique_ptr<SpeechCommands> speech_;
+    QList<QPointer<QWidget>> forms_;
+    std::function<void(QWidget*)> openAbout_;
+    std::function<void(QWidget*)> openHelp_;
+};
+
+} // namespace cw

@@ -1,0 +1,43 @@
+#include "CustomButton.h"
+
+#include "Fonts.h"
+
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
+
+namespace cw {
+
+CustomButton::CustomButton(const QVariantMap& settings, QWidget* parent)
+    : QPushButton(parent), settings_(settings) {
+    setText(settings.value(QStringLiteral("caption")).toString());
+    const QVariant font = settings.value(QStringLiteral("font"));
+    if (font.canConvert<QFont>()) {
+        setFont(font.value<QFont>());
+    }
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoDefault(false);
+}
+
+QVariantMap CustomButton::standardSettings(const QString& caption, int extentX, int extentY) {
+    return {
+        {QStringLiteral("caption"), caption},  {QStringLiteral("font"), dialogFont()},
+        {QStringLiteral("captionlayout"), 4},  {QStringLiteral("showfocus"), true},
+        {QStringLiteral("_extentx"), extentX}, {QStringLiteral("_extenty"), extentY},
+    };
+}
+
+void CustomButton::paintEvent(QPaintEvent* event) {
+    QPushButton::paintEvent(event);
+    // Some styles draw no focus mark on push buttons; this button always shows one while it has the focus.
+    if (hasFocus() && settings_.value(QStringLiteral("showfocus"), true).toBool()) {
+        QStylePainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = rect().adjusted(4, 4, -4, -4);
+        option.backgroundColor = palette().color(QPalette::Button);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    }
+}
+
+} // namespace cw

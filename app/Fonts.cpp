@@ -1,0 +1,25 @@
+#include "Fonts.h"
+
+#include <QStringList>
+
+namespace cw {
+
+void installFontSubstitutes() {
+    // Liberation Sans has the metrics of Arial; at 8.25 pt it is close to the classic bitmap dialog font too,
+    // so every caption fits the control it was laid out for.
+    const QStringList lookAlikes{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                 QStringLiteral("DejaVu Sans")};
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), lookAlikes);
+    QFont::insertSubstitutions(QStringLiteral("Arial"), lookAlikes);
+}
+
+QFont dialogFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setUnderline(false);
+    return font;
+}
+
+} // namespace cw

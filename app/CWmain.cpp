@@ -5,6 +5,7 @@
 #include "TrayIcon.h"
 #include "platform/Failure.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace cw {
@@ -62,7 +64,7 @@ CWmain::CWmain(PlatformServices services) : QWidget(nullptr), services_(std::mov
     Agent1 = std::move(services_.characters);
     setObjectName(QStringLiteral("CWmain"));
     setWindowTitle(appIdentity().title);
-    setWindowIcon(QIcon(iconResourcePath()));
+    setWindowIcon(appIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(dialogFont());
@@ -150,7 +152,6 @@ void CWmain::createControls() {
         option->setAccessibleDescription(QStringLiteral("Voice preset %1").arg(index + 1));
         optVoice[static_cast<std::size_t>(index)] = option;
     };
-    makeOption(3, 3960);
 
     auto makeField = [this](const char* name, const char* start, const char* toolTip, int left, int width) {
         auto* field = new QLineEdit(QString::fromLatin1(start), VoiceS);
@@ -167,6 +168,7 @@ void CWmain::createControls() {
     makeOption(0, 2640);
     makeOption(1, 3075);
     makeOption(2, 3525);
+    makeOption(3, 3960);
     optVoice[0]->setChecked(true);
 
     auto makeLabel = [this](const char* name, const char* caption, int left, int top, int width, int height,
@@ -225,6 +227,16 @@ void CWmain::connectHandlers() {
         connect(optVoice[i], &QRadioButton::clicked, this,
                 [this, i] { speech_->optVoice_Click(static_cast<int>(i)); });
     }
+    // The presets are one stop in the keyboard order: the selected one. Arrow keys move within them.
+    auto keepSelectedPresetAsTabStop = [this] {
+        for (QRadioButton* option : optVoice) {
+            option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    };
+    for (QRadioButton* option : optVoice) {
+        connect(option, &QRadioButton::toggled, this, keepSelectedPresetAsTabStop);
+    }
+    keepSelectedPresetAsTabStop();
     txtpitch->installEventFilter(this);
     txtspeed->installEventFilter(this);
     connect(chkpaste, &QCheckBox::clicked, speech_.get(), &SpeechCommands::chkpaste_Click);

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(cw::appIdentity().title);
     QApplication::setApplicationVersion(QString::fromLatin1(cw::kVersionString));
     QApplication::setDesktopFileName(QStringLiteral("chatterwisp"));
-    QApplication::setWindowIcon(QIcon(cw::iconResourcePath()));
+    QApplication::setWindowIcon(cw::appIcon());
     // The program ends when its main window has closed, whatever the character's window is doing.
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();

@@ -3,13 +3,33 @@
 #include <QFile>
 #include <QSettings>
 
+// The resources live in a static library, so nothing would pull them into the program unless asked for.
+static void ensureResources() {
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    (void)loaded;
+}
+
 namespace cw {
 
 QString versionResourceValue(const QString& key) {
+    ensureResources();
     const QSettings resource(QStringLiteral(":/chatterwisp/version.ini"), QSettings::IniFormat);
     return resource.value(QStringLiteral("Version/") + key).toString();
 }
 
-QString iconResourcePath() { return QStringLiteral(":/chatterwisp/chatterwisp-32.png"); }
+QString iconResourcePath() {
+    ensureResources();
+    return QStringLiteral(":/chatterwisp/chatterwisp-32.png");
+}
+
+QIcon appIcon() {
+    QIcon icon;
+    icon.addFile(iconResourcePath(), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/chatterwisp/chatterwisp.svg"));
+    return icon;
+}
 
 } // namespace cw

@@ -1,0 +1,364 @@
+// The main window's commands as the character sees them: exact request sequences from Say it, the presets and
+// fields, Hide/Show and Stop, clipboard monitoring and Clear All.
+#include "MainWindowHarness.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+using namespace cw;
+using namespace cw::test;
+
+namespace {
+const QString kPrompt =
+    QStringLiteral("Type something in here for the Genie to say. Then press the Sayit! button.");
+QString speak(const QString& request) {
+    return QStringLiteral("Speak ") + request;
+}
+} // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<MainWindowHarness> h;
+    CWmain& w() { return *h->window; }
+
+private slots:
+    void init() {
+        h = std::make_unique<MainWindowHarness>();
+        h->startUp();
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h->window.get()));
+    }
+    void cleanup() { h.reset(); }
+
+    // Say it
+
+    void sayItWithTheUntouchedPrompt() {
+        w().cmdHide->setFocus();
+        w().Button->click();
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Show"),
+                                      speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + kPrompt)}));
+        QCOMPARE(QApplication::focusWidget(), w().TextBox);
+    }
+
+    void sayItAfterAChange_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pitch");
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<QString>("request");
+        QTest::newRow("typed text") << "Hello there"
+                                    << "60"
+                                    << "100"
+                                    << "\\Pit=60\\\\Spd=100\\\\Chr=\\Hello there";
+        QTest::newRow("empty box") << ""
+                                   << "60"
+                                   << "100"
+                                   << "\\Pit=60\\\\Spd=100\\\\Chr=\\";
+        QTest::newRow("empty pitch") << "Hi"
+                                     << ""
+                                     << "100"
+                                     << "\\Pit=\\\\Spd=100\\\\Chr=\\Hi";
+        QTest::newRow("lettered fields") << "Hi"
+                                         << "abc"
+                                         << "9x"
+                                         << "\\Pit=abc\\\\Spd=9x\\\\Chr=\\Hi";
+        QTest::newRow("out of range") << "Hi"
+                                      << "999"
+                                      << "0"
+                                      << "\\Pit=999\\\\Spd=0\\\\Chr=\\Hi";
+        QTest::newRow("backslash and a tag in the text") << "a\\b \\Pit=300\\ c"
+                                                         << "60"
+                                                         << "100"
+                                                         << "\\Pit=60\\\\Spd=100\\\\Chr=\\a\\b \\Pit=300\\ c";
+    }
+    void sayItAfterAChange() {
+        QFETCH(QString, text);
+        QFETCH(QString, pitch);
+        QFETCH(QString, speed);
+        QFETCH(QString, request);
+        w().TextBox->setPlainText(text);
+        w().txtpitch->setText(pitch);
+        w().txtspeed->setText(speed);
+        h->log.clear();
+        w().Button->click();
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Show"), QStringLiteral("Play Read"), speak(request),
+                                      QStringLiteral("Play ReadReturn")}));
+        QCOMPARE(QApplication::focusWidget(), w().TextBox);
+    }
+
+    void sayItByAccessKey() {
+        QTest::keyClick(h->window.get(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(h->log.size(), 2);
+        QCOMPARE(h->log.first(), QStringLiteral("Show"));
+    }
+
+    void aFailingRequestEndsTheHandlerAtThatStep() {
+        h->character().failingAnimations.insert(QStringLiteral("Read"));
+        w().TextBox->setPlainText(QStringLiteral("x"));
+        h->log.clear();
+        QVERIFY_THROWS_EXCEPTION(Failure, w().speech().Button_Click());
+        QCOMPARE(h->log, QStringList{QStringLiteral("Show")}); // nothing after the failing step
+    }
+
+    // Presets and fields
+
+    void presets_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("pitch");
+        QTest::addColumn<QString>("speed");
+        QTest::newRow("1") << 0 << "60"
+                           << "100";
+        QTest::newRow("2") << 1 << "50"
+                           << "350";
+        QTest::newRow("3") << 2 << "200"
+                           << "250";
+        QTest::newRow("4") << 3 << "300"
+                           << "50";
+    }
+    void presets() {
+        QFETCH(int, index);
+        QFETCH(QString, pitch);
+        QFETCH(QString, speed);
+        w().txtpitch->setText(QStringLiteral("7"));
+        w().txtspeed->setText(QStringLiteral("7"));
+        QTest::mouseClick(w().optVoice[static_cast<std::size_t>(index)], Qt::LeftButton);
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Play Write"), QStringLiteral("Play WriteReturn")}));
+        QCOMPARE(w().txtpitch->text(), pitch);
+        QCOMPARE(w().txtspeed->text(), speed);
+        QVERIFY(w().state().TextChanged.isFalse()); // a preset is not a change of the text
+    }
+
+    void presetDuringSpeechTakesEffectWithTheNextSayIt() {
+        w().Button->click();
+        QTest::mouseClick(w().optVoice[2], Qt::LeftButton);
+        w().Button->click();
+        QCOMPARE(h->log.mid(2),
+                 (QStringList{QStringLiteral("Play Write"), QStringLiteral("Play WriteReturn"),
+                              QStringLiteral("Show"),
+                              speak(QStringLiteral("\\Pit=200\\\\Spd=250\\\\Chr=\\") + kPrompt)}));
+        QCOMPARE(h->log.at(1), speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + kPrompt));
+    }
+
+    void everyCharacterKeyInAFieldPlaysAlert_data() {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("pitch") << "txtpitch";
+        QTest::newRow("speed") << "txtspeed";
+    }
+    void everyCharacterKeyInAFieldPlaysAlert() {
+        QFETCH(QString, field);
+        auto* edit = w().findChild<QLineEdit*>(field);
+        QLineEdit* other = edit == w().txtpitch ? w().txtspeed : w().txtpitch;
+        const QString otherText = other->text();
+        edit->setFocus();
+        edit->setText(QString());
+        QTest::keyClicks(edit, QStringLiteral("1a")); // digits and letters alike, no filter
+        QCOMPARE(edit->text(), QStringLiteral("1a"));
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QStringLiteral("1"));
+        QCOMPARE(h->log, QStringList(3, QStringLiteral("Play Alert")));
+
+        // Keys that type nothing move or delete without a gesture.
+        h->log.clear();
+        QTest::keyClick(edit, Qt::Key_Left);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClick(edit, Qt::Key_Home);
+        QCOMPARE(edit->text(), QString());
+        QVERIFY(h->log.isEmpty());
+
+        // A fourth character is refused by the field, and the gesture still plays.
+        edit->setText(QStringLiteral("123"));
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_4);
+        QCOMPARE(edit->text(), QStringLiteral("123"));
+        QCOMPARE(h->log, QStringList{QStringLiteral("Play Alert")});
+
+        QCOMPARE(other->text(), otherText);
+        QVERIFY(w().optVoice[0]->isChecked());
+    }
+
+    // Hide/Show and Stop
+
+    void hideAndShowAgain() {
+        w().cmdHide->click();
+        QCOMPARE(h->log, QStringList{QStringLiteral("Hide")});
+        QCOMPARE(w().cmdHide->caption(), QStringLiteral("Sho&w Genie"));
+        QCOMPARE(w().cmdHide->toolTip(), QStringLiteral("Show Genie"));
+        QVERIFY(w().state().CharacterVisible.isFalse());
+        QCOMPARE(QApplication::focusWidget(), w().TextBox);
+
+        w().cmdHide->click();
+        QCOMPARE(h->log.last(), QStringLiteral("Show"));
+        QCOMPARE(w().cmdHide->caption(), QStringLiteral("&Hide Genie"));
+        QCOMPARE(w().cmdHide->toolTip(), QStringLiteral("Hide Genie"));
+        QVERIFY(w().state().CharacterVisible.isTrue());
+        QCOMPARE(QApplication::focusWidget(), w().TextBox);
+    }
+
+    void sayItAfterHideLeavesTheButtonAndFlag() {
+        w().cmdHide->click();
+        w().Button->click();
+        QCOMPARE(h->log.at(1), QStringLiteral("Show"));
+        QCOMPARE(w().cmdHide->caption(), QStringLiteral("Sho&w Genie"));
+        QVERIFY(w().state().CharacterVisible.isFalse());
+        // The next click shows the already visible character; only the one after hides it.
+        h->log.clear();
+        w().cmdHide->click();
+        w().cmdHide->click();
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Show"), QStringLiteral("Hide")}));
+    }
+
+    void stopSendsStopAndNothingElse() {
+        w().txtspeed->setFocus();
+        w().cmdShut->click();
+        w().cmdHide->click();
+        w().cmdShut->click(); // also while hidden
+        QCOMPARE(h->log,
+                 (QStringList{QStringLiteral("Stop"), QStringLiteral("Hide"), QStringLiteral("Stop")}));
+        QVERIFY(w().state().CharacterVisible.isFalse());
+    }
+
+    void stopKeepsTheFocus() {
+        w().txtspeed->setFocus();
+        w().cmdShut_Click(); // the handler itself, without a click moving the focus to the button
+        QCOMPARE(QApplication::focusWidget(), w().txtspeed);
+    }
+
+    // Clipboard monitoring and Clear All
+
+    void switchingMonitoringOnAndOff() {
+        h->clipboard.text = QStringLiteral("old");
+        w().chkpaste->click();
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play Think")}));
+        QVERIFY(w().chkpaste->isChecked());
+        QCOMPARE(w().state().MonitorClipboard, kTrue);
+        QVERIFY(w().tmrClipboard->isActive());
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+        QCOMPARE(w().chkpaste->toolTip(), QStringLiteral("Disable Clipboard Monitoring"));
+        QCOMPARE(QApplication::focusWidget(), w().TextBox);
+
+        w().TextBox->setPlainText(QStringLiteral("kept"));
+        h->log.clear();
+        w().chkpaste->click();
+        QCOMPARE(h->log, QStringList{QStringLiteral("Play Think")});
+        QVERIFY(!w().chkpaste->isChecked());
+        QCOMPARE(w().state().MonitorClipboard, kFalse);
+        QVERIFY(!w().tmrClipboard->isActive());
+        QCOMPARE(w().chkpaste->toolTip(), QStringLiteral("Enable Clipboard Monitoring"));
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("kept"));
+    }
+
+    void monitoringIsDecidedByTheFlagNotTheTick() {
+        // The tick mark already shows "on" when the handler runs; the flag decides.
+        w().chkpaste->setChecked(true);
+        w().speech().chkpaste_Click();
+        QCOMPARE(w().state().MonitorClipboard, kTrue);
+        QVERIFY(w().chkpaste->isChecked());
+    }
+
+    void ticksFillTheBoxWithTheClipboardText() {
+        w().chkpaste->click();
+        h->clipboard.text = QStringLiteral("copied word");
+        w().speech().tmrClipboard_Timer();
+        QCOMPARE(w().TextBox->toPlainText(), QString()); // nothing until the read answers
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("copied word"));
+        QVERIFY(w().state().TextChanged.isTrue());
+
+        h->log.clear();
+        w().Button->click();
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Show"), QStringLiteral("Play Read"),
+                                      speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\copied word")),
+                                      QStringLiteral("Play ReadReturn")}));
+    }
+
+    void anUnchangedClipboardKeepsTheCaret() {
+        w().chkpaste->click();
+        h->clipboard.text = QStringLiteral("same text here");
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QTextCursor cursor = w().TextBox->textCursor();
+        cursor.setPosition(5);
+        w().TextBox->setTextCursor(cursor);
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->textCursor().position(), 5);
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("same text here"));
+    }
+
+    void aPictureOnlyClipboardEmptiesTheBox() {
+        w().chkpaste->click();
+        w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answerWith(QString()); // no text form on the clipboard
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+    }
+
+    void aFailedOrHangingReadLeavesTheBoxAndMonitoringGoesOn() {
+        w().chkpaste->click();
+        w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
+        w().speech().tmrClipboard_Timer();
+        w().speech().tmrClipboard_Timer(); // the first read still hangs: this tick gets no text at once
+        QCOMPARE(h->clipboard.requests, 2);
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
+        h->clipboard.answerWith(std::nullopt); // timed out
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
+        QVERIFY(h->messageBoxes.shown.isEmpty());
+        QVERIFY(w().tmrClipboard->isActive());
+
+        h->clipboard.text = QStringLiteral("later");
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("later"));
+    }
+
+    void aReadThatEndsAfterSwitchingOffIsDropped() {
+        w().chkpaste->click();
+        h->clipboard.text = QStringLiteral("late");
+        w().speech().tmrClipboard_Timer();
+        w().chkpaste->click();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+    }
+
+    void ticksDoNothingWhileOff() {
+        h->clipboard.text = QStringLiteral("x");
+        w().speech().tmrClipboard_Timer();
+        QCOMPARE(h->clipboard.requests, 0);
+        QCOMPARE(w().TextBox->toPlainText(), kPrompt);
+    }
+
+    void clearAll() {
+        w().txtpitch->setFocus();
+        h->clipboard.text = QStringLiteral("something");
+        w().speech().cmdClear_Click();
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play DoMagic2"),
+                                      QStringLiteral("Play RestPose")}));
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+        QVERIFY(w().state().TextChanged.isTrue());
+        QCOMPARE(QApplication::focusWidget(), w().TextBox);
+        QCOMPARE(w().state().MonitorClipboard, kFalse);
+    }
+
+    void clearAllWhileMonitoring() {
+        w().chkpaste->click();
+        h->clipboard.text = QStringLiteral("before");
+        w().speech().tmrClipboard_Timer(); // a read under way while Clear All runs
+        w().cmdClear->click();
+        h->clipboard.answerWith(QStringLiteral("before"));
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QString()); // the cleared clipboard keeps the box empty
+        QVERIFY(w().chkpaste->isChecked());
+        QVERIFY(w().tmrClipboard->isActive());
+        QCOMPARE(w().state().MonitorClipboard, kTrue);
+    }
+};
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"

@@ -1,0 +1,249 @@
+// The main window as laid out: geometry, keyboard order, access keys, field limits, wrapping and tooltips.
+#include "AppIdentity.h"
+#include "Fonts.h"
+#include "MainWindowHarness.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace cw;
+using namespace cw::test;
+
+namespace {
+QString plainCaption(QString caption) {
+    return caption.remove(QLatin1Char('&'));
+}
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<MainWindowHarness> h;
+    QWidget* control(const QString& name) {
+        if (name == QLatin1String("CWmain")) {
+            return h->window.get();
+        }
+        return h->window->findChild<QWidget*>(name);
+    }
+
+private slots:
+    void initTestCase() { installFontSubstitutes(); }
+    void init() {
+        h = std::make_unique<MainWindowHarness>();
+        h->startUp();
+        QVERIFY(QTest::qWaitForWindowExposed(h->window.get()));
+    }
+    void cleanup() { h.reset(); }
+
+    void windowProperties() {
+        CWmain& w = *h->window;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Chatterwisp"));
+        QCOMPARE(w.size(), QSize(309, 271));
+        QCOMPARE(w.minimumSize(), w.maximumSize()); // fixed: the user cannot resize it
+        QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(!w.windowIcon().isNull());
+        const QImage icon(iconResourcePath());
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QVERIFY(icon.format() == QImage::Format_Indexed8 && icon.colorCount() <= 256);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        // Centred within the few pixels a window frame adds.
+        QVERIFY(qAbs(w.frameGeometry().center().x() - screen.center().x()) <= 3);
+        QVERIFY(qAbs(w.frameGeometry().center().y() - screen.center().y()) <= 3);
+    }
+
+    void controlGeometry_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("expected"); // logical pixels, at 15 twips to the pixel
+        QTest::addColumn<bool>("sizedToText");
+        const struct {
+            const char* name;
+            QRect rect;
+            bool sizedToText;
+        } rows[] = {
+            {"TextBox", {7, 8, 297, 145}, false},    {"VoiceS", {7, 160, 297, 65}, false},
+            {"Label1", {5, 17, 27, 13}, true},       {"txtpitch", {33, 16, 30, 19}, false},
+            {"Label2", {67, 17, 34, 13}, true},      {"txtspeed", {103, 16, 32, 19}, false},
+            {"Label4", {140, 17, 33, 13}, true},     {"optVoice0", {176, 18, 25, 13}, false},
+            {"optVoice1", {205, 18, 25, 13}, false}, {"optVoice2", {235, 18, 25, 13}, false},
+            {"optVoice3", {264, 18, 25, 13}, false}, {"chkpaste", {5, 38, 285, 22}, false},
+            {"Button", {5, 232, 49, 33}, false},     {"cmdShut", {54, 232, 39, 33}, false},
+            {"cmdClear", {93, 232, 54, 33}, false},  {"cmdHide", {147, 232, 70, 33}, false},
+            {"cmdAbout", {217, 232, 48, 33}, false}, {"cmdHelp", {265, 232, 38, 33}, false},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(row.name) << QString::fromLatin1(row.name) << row.rect << row.sizedToText;
+        }
+    }
+    void controlGeometry() {
+        QFETCH(QString, name);
+        QFETCH(QRect, expected);
+        QFETCH(bool, sizedToText);
+        QWidget* widget = control(name);
+        QVERIFY2(widget, qPrintable(name));
+        QVERIFY(widget->isVisible());
+        QVERIFY(widget->isEnabled());
+        if (sizedToText) {
+            QCOMPARE(widget->pos(), expected.topLeft()); // labels take the size of their text
+        } else {
+            QCOMPARE(widget->geometry(), expected);
+        }
+    }
+
+    void buttonsTouchEdgeToEdge() {
+        const CustomButton* row[] = {h->window->Button,  h->window->cmdShut,  h->window->cmdClear,
+                                     h->window->cmdHide, h->window->cmdAbout, h->window->cmdHelp};
+        for (std::size_t i = 1; i < std::size(row); ++i) {
+            QCOMPARE(row[i]->x(), row[i - 1]->x() + row[i - 1]->width());
+        }
+    }
+
+    void customButtonSettings() {
+        const QVariantMap settings = h->window->cmdClear->settings();
+        QCOMPARE(settings.value("caption").toString(), QStringLiteral("&Clear All"));
+        QCOMPARE(settings.value("captionlayout").toInt(), 4);
+        QCOMPARE(settings.value("showfocus").toBool(), true);
+        QCOMPARE(settings.value("_extentx").toInt(), 1429);
+        QCOMPARE(settings.value("_extenty").toInt(), 873);
+        const QFont font = settings.value("font").value<QFont>();
+        QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
+        QCOMPARE(font.pointSizeF(), 8.25);
+        const QVariantMap skin = h->window->Skinner1->settings();
+        QCOMPARE(skin.value("sysdisableskincaption").toString(), QStringLiteral("&Disable Skin"));
+        QCOMPARE(skin.value("maxbutton").toInt(), 0);
+        QCOMPARE(skin.value("applyto").toInt(), 1);
+    }
+
+    void startValues() {
+        CWmain& w = *h->window;
+        QCOMPARE(w.txtpitch->text(), QStringLiteral("60"));
+        QCOMPARE(w.txtspeed->text(), QStringLiteral("100"));
+        QVERIFY(w.optVoice[0]->isChecked());
+        QVERIFY(!w.optVoice[1]->isChecked() && !w.optVoice[2]->isChecked() && !w.optVoice[3]->isChecked());
+        QVERIFY(!w.chkpaste->isChecked());
+        QCOMPARE(w.chkpaste->palette().color(QPalette::Window), QColor(128, 128, 128));
+        QCOMPARE(w.chkpaste->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+        QCOMPARE(w.VoiceS->title(), QStringLiteral("Settings"));
+        QCOMPARE(w.Label1->text(), QStringLiteral("Pitch:"));
+        QCOMPARE(w.Label2->text(), QStringLiteral("Speed:"));
+        QCOMPARE(w.Label4->text(), QStringLiteral("Preset:"));
+        QCOMPARE(w.chkpaste->text(), QStringLiteral("Automatically &Paste Text From Windows Clipboard"));
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(w.optVoice[static_cast<std::size_t>(i)]->text(), QString::number(i + 1));
+        }
+    }
+
+    void captionsFitTheirControls() {
+        QCOMPARE(QFontInfo(dialogFont()).family(), QStringLiteral("Liberation Sans"));
+        const QList<QAbstractButton*> buttons = h->window->findChildren<QAbstractButton*>();
+        QVERIFY(buttons.size() >= 11);
+        for (const QAbstractButton* button : buttons) {
+            const int textWidth = button->fontMetrics().horizontalAdvance(plainCaption(button->text()));
+            const int room =
+                qobject_cast<const QPushButton*>(button) ? button->width() - 4 : button->width() - 16;
+            QVERIFY2(textWidth <= room,
+                     qPrintable(QStringLiteral("%1: %2 > %3").arg(button->text()).arg(textWidth).arg(room)));
+        }
+    }
+
+    void tabOrder() {
+        CWmain& w = *h->window;
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.optVoice[2]->setChecked(true); // the group is one stop: the selected button
+        w.TextBox->setFocus();
+        const QWidget* expected[] = {w.txtpitch, w.txtspeed, w.optVoice[2], w.chkpaste, w.Button,
+                                     w.cmdShut,  w.cmdClear, w.cmdHide,     w.cmdAbout, w.cmdHelp};
+        for (const QWidget* next : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void altPTogglesTheClipboardBox() {
+        CWmain& w = *h->window;
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.TextBox->setFocus();
+        // An access key presses the box after a short visible press, as a click would.
+        QTest::keyClick(&w, Qt::Key_P, Qt::AltModifier);
+        QTRY_COMPARE(w.state().MonitorClipboard, kTrue);
+        QVERIFY(w.chkpaste->isChecked());
+        QVERIFY(w.tmrClipboard->isActive());
+        QTest::keyClick(&w, Qt::Key_P, Qt::AltModifier);
+        QTRY_COMPARE(w.state().MonitorClipboard, kFalse);
+        QVERIFY(!w.chkpaste->isChecked());
+        QVERIFY(!w.tmrClipboard->isActive());
+    }
+
+    void fieldsHoldThreeCharacters() {
+        CWmain& w = *h->window;
+        for (QLineEdit* field : {w.txtpitch, w.txtspeed}) {
+            field->setFocus();
+            field->setText(QStringLiteral("12"));
+            field->end(false);
+            QTest::keyClicks(field, QStringLiteral("34"));
+            QCOMPARE(field->text(), QStringLiteral("123"));
+        }
+    }
+
+    void longTextWrapsWithoutHorizontalScrolling() {
+        CWmain& w = *h->window;
+        w.TextBox->setPlainText(
+            QString(40, QLatin1Char(' ')).replace(QLatin1Char(' '), QStringLiteral("wrapping words ")));
+        QCoreApplication::processEvents();
+        QVERIFY(w.TextBox->verticalScrollBar()->isVisible());
+        QVERIFY(w.TextBox->verticalScrollBar()->maximum() > 0);
+        QVERIFY(!w.TextBox->horizontalScrollBar()->isVisible());
+        QCOMPARE(w.TextBox->horizontalScrollBar()->maximum(), 0);
+        QVERIFY(w.TextBox->blockCount() == 1 &&
+                w.TextBox->document()->documentLayout()->documentSize().height() > 10);
+    }
+
+    void toolTipsAndAccessibleNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("toolTip");
+        const char* rows[][2] = {
+            {"TextBox", "Type something in here for the Genie to say, then press the Say it! button"},
+            {"txtpitch", "Current Voice Pitch (in Hertz)"},
+            {"txtspeed", "Current Voice Speed"},
+            {"chkpaste", "Enable Clipboard Monitoring Feature."},
+            {"Button",
+             "Type some text into the textbox, then press this button to command Genie for saying it!"},
+            {"cmdShut", "Command Genie to stop talking."},
+            {"cmdClear", "Empty textbox and clipboard contents."},
+            {"cmdHide", "Hide Genie from the screen."},
+            {"cmdAbout", "About Chatterwisp."},
+            {"cmdHelp", "Show Chatterwisp Help."},
+            {"VoiceS", ""},
+            {"Label1", ""},
+            {"Label2", ""},
+            {"Label4", ""},
+            {"optVoice0", ""},
+            {"optVoice3", ""},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(row[0]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]);
+        }
+    }
+    void toolTipsAndAccessibleNames() {
+        QFETCH(QString, name);
+        QFETCH(QString, toolTip);
+        QWidget* widget = control(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->toolTip(), toolTip);
+        QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+        QVERIFY(!widget->accessibleName().contains(QLatin1Char('&')));
+    }
+};
+
+QTEST_MAIN(LayoutTest)
+#include "tst_layout.moc"

@@ -1,0 +1,189 @@
+// Start-up and shutdown of the main window, against recording fakes.
+#include "FailureReport.h"
+#include "MainWindowHarness.h"
+#include "TrayIcon.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+using namespace cw;
+using namespace cw::test;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void startUpRequestsInOrder() {
+        MainWindowHarness h;
+        h.window->Form_Initialize();
+        h.window->Form_Load();
+        const QStringList expected{
+            QStringLiteral("NotifyIcon Add"), QStringLiteral("Load Genie genie.acs"),
+            QStringLiteral("Item Genie"),     QStringLiteral("LanguageID 1033"),
+            QStringLiteral("Show"),           QStringLiteral("MoveTo 676 385"),
+            QStringLiteral("Play Greet"),     QStringLiteral("Play Blink"),
+            QStringLiteral("IdleOn -1"),
+        };
+        QCOMPARE(h.log, expected);
+        QVERIFY(h.window->isVisible());
+        QCOMPARE(
+            h.window->TextBox->toPlainText(),
+            QStringLiteral("Type something in here for the Genie to say. Then press the Sayit! button."));
+    }
+
+    void stateAfterStartUp() {
+        MainWindowHarness h;
+        const MainWindowState& s = h.window->state();
+        // Before start-up the variant flags hold no value: equal to False, unequal to True.
+        QVERIFY(!s.CharacterVisible.hasValue() && s.CharacterVisible.isFalse() &&
+                !s.CharacterVisible.isTrue());
+        QVERIFY(!s.TextChanged.hasValue() && s.TextChanged.isFalse());
+
+        h.window->Form_Initialize();
+        h.window->Form_Load();
+        QVERIFY(s.TextChanged.hasValue());
+        QVERIFY2(s.TextChanged.isFalse(), "the prompt set at start-up does not count as a change");
+        QVERIFY(s.CharacterVisible.isTrue());
+        QCOMPARE(s.MonitorClipboard, kFalse);
+        QCOMPARE(s.LastTrayMessage, 0);
+        QCOMPARE(s.Character, &h.character());
+        QVERIFY(!h.window->tmrClipboard->isActive());
+        QCOMPARE(h.window->tmrClipboard->interval(), 2000);
+        QVERIFY(h.window->tmrForm->isActive());
+        QCOMPARE(h.window->tmrForm->interval(), 500);
+
+        // The first change afterwards sets the flag for good.
+        h.window->TextBox->insertPlainText(QStringLiteral("x"));
+        QVERIFY(s.TextChanged.isTrue());
+        h.window->TextBox->clear();
+        QVERIFY(s.TextChanged.isTrue());
+    }
+
+    void trayRecordFilledAtStartUp() {
+        MainWindowHarness h;
+        h.startUp();
+        const TrayIconData& data = h.window->state().TrayIconData;
+        QCOMPARE(data.cbSize, 88u);
+        QCOMPARE(data.uID, 1u);
+        QCOMPARE(data.uFlags, 7u);
+        QCOMPARE(data.uCallbackMessage, 512u);
+        QVERIFY(data.hWnd != 0);
+        QVERIFY(!data.hIcon.isNull());
+        QCOMPARE(data.szTip.size(), 64);
+        QCOMPARE(h.tray.records.size(), 1);
+        QCOMPARE(h.tray.records.first().szTip, data.szTip);
+    }
+
+    void soundCardMessage_data() {
+        QTest::addColumn<int>("outputs");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("no output device") << 0 << 1;
+        QTest::newRow("one output device") << 1 << 0;
+        QTest::newRow("several output devices") << 3 << 0;
+    }
+    void soundCardMessage() {
+        QFETCH(int, outputs);
+        QFETCH(int, boxes);
+        MainWindowHarness h(outputs);
+        h.window->Form_Initialize();
+        // The message comes before the window is shown, and start-up goes on the same way afterwards.
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(h.messageBoxes.shown.size(), boxes);
+        if (boxes) {
+            QCOMPARE(h.messageBoxes.shown.first().text,
+                     QStringLiteral(
+                         "No sound card is present on this computer.Chatterwisp required a sound card to "
+                         "function properly."));
+            QCOMPARE(h.messageBoxes.shown.first().title, QStringLiteral("No sound card found"));
+            QCOMPARE(h.messageBoxes.shown.first().style, 16);
+        }
+        h.window->Form_Load();
+        QCOMPARE(h.log.size(), 9);
+        QCOMPARE(h.messageBoxes.shown.size(), boxes);
+        QCOMPARE(h.sound.asked, 1);
+    }
+
+    void failingLoadStopsStartUp() {
+        MainWindowHarness h;
+        h.characters->failLoadWith = QStringLiteral("The character file \"genie.acs\" could not be loaded.");
+        h.window->Form_Initialize();
+        QVERIFY_THROWS_EXCEPTION(Failure, h.window->Form_Load());
+        QCOMPARE(h.log,
+                 (QStringList{QStringLiteral("NotifyIcon Add"), QStringLiteral("Load Genie genie.acs")}));
+        QVERIFY(h.window->state().Character == nullptr);
+        QVERIFY(!h.window->state().CharacterVisible.hasValue());
+
+        // The failure path: one critical report titled with the program's name, then the tray icon goes.
+        reportFailure(h.characters->failLoadWith, h.messageBoxes, h.tray, h.window->state().TrayIconData);
+        QCOMPARE(h.messageBoxes.shown.size(), 1);
+        QCOMPARE(h.messageBoxes.shown.first().title, QStringLiteral("Chatterwisp"));
+        QCOMPARE(h.messageBoxes.shown.first().style, 16);
+        QVERIFY(h.messageBoxes.shown.first().text.contains(h.characters->failLoadWith));
+        QCOMPARE(h.log.last(), QStringLiteral("NotifyIcon Delete"));
+    }
+
+    void failingAnimationStopsStartUpAtThatStep() {
+        MainWindowHarness h;
+        h.character().failingAnimations.insert(QStringLiteral("Blink"));
+        h.window->Form_Initialize();
+        QVERIFY_THROWS_EXCEPTION(Failure, h.window->Form_Load());
+        QCOMPARE(h.log.last(), QStringLiteral("Play Greet"));
+        QVERIFY(!h.log.contains(QStringLiteral("IdleOn -1")));
+        // The prompt's change event ran; the steps that would reset the flags did not.
+        QVERIFY(h.window->state().TextChanged.isTrue());
+        QVERIFY(!h.window->state().CharacterVisible.hasValue());
+    }
+
+    void failureReportSaysWhatFailed() {
+        QVERIFY(failureReportText(QStringLiteral("Reason X")).contains(QStringLiteral("Reason X")));
+        QVERIFY(!failureReportText(QString()).trimmed().endsWith(QLatin1Char(':')));
+    }
+
+    void shutdownClosesOtherWindowsAndRemovesTheIcon() {
+        MainWindowHarness h;
+        h.startUp();
+        QWidget about;
+        about.setObjectName(QStringLiteral("frmAbout"));
+        QWidget help;
+        help.setObjectName(QStringLiteral("HelpWindow"));
+        h.window->addForm(&about);
+        h.window->addForm(&help);
+        about.show();
+        help.show();
+        QCOMPARE(h.window->forms(), (QWidgetList{h.window.get(), &about, &help}));
+
+        QSignalSpy unloaded(h.window.get(), &CWmain::unloaded);
+        QVERIFY(h.window->close());
+        QVERIFY(!about.isVisible());
+        QVERIFY(!help.isVisible());
+        QCOMPARE(unloaded.size(), 1);
+        // The icon goes first, and the character is sent nothing: no Stop, Hide or unload.
+        QCOMPARE(h.log, QStringList{QStringLiteral("NotifyIcon Delete")});
+        QCOMPARE(h.tray.records.last().uID, 1u);
+    }
+
+    void unloadAllFormsKeepsOnlyTheNamedWindow() {
+        MainWindowHarness h;
+        h.startUp();
+        QWidget other;
+        other.setObjectName(QStringLiteral("cwmain")); // names compare exactly, case included
+        h.window->addForm(&other);
+        other.show();
+        h.window->UnloadAllForms(QStringLiteral("CWmain"));
+        QVERIFY(!other.isVisible());
+        QVERIFY(h.window->isVisible());
+    }
+
+    void formTimerTickChangesNothing() {
+        MainWindowHarness h;
+        h.startUp();
+        const QString text = h.window->TextBox->toPlainText();
+        h.window->tmrForm_Timer();
+        QVERIFY(h.log.isEmpty());
+        QCOMPARE(h.window->TextBox->toPlainText(), text);
+        QVERIFY(h.window->state().TextChanged.isFalse());
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"

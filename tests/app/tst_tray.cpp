@@ -1,0 +1,96 @@
+// The tray icon: its tip, and which events bring the main window back.
+#include "MainWindowHarness.h"
+#include "TrayIcon.h"
+
+#include <QtTest>
+
+using namespace cw;
+using namespace cw::test;
+
+class TrayTest : public QObject {
+    Q_OBJECT
+private slots:
+    void tipText_data() {
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<int>("revision");
+        QTest::addColumn<QString>("visible");
+        QTest::newRow("this version") << 1 << 0 << 16 << "Chatterwisp v1.016";
+        QTest::newRow("two-digit minor") << 2 << 10 << 3 << "Chatterwisp v2.103";
+        QTest::newRow("zeros") << 0 << 0 << 0 << "Chatterwisp v0.00";
+    }
+    void tipText() {
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(int, revision);
+        QFETCH(QString, visible);
+        const AppIdentity identity{QStringLiteral("Chatterwisp"), static_cast<std::int16_t>(major),
+                                   static_cast<std::int16_t>(minor), static_cast<std::int16_t>(revision)};
+        const QString tip = trayTip(identity);
+        QCOMPARE(tip.size(), 64);
+        QCOMPARE(tip.left(visible.size()), visible);
+        QCOMPARE(tip.at(visible.size()), QChar(0));
+        QCOMPARE(tip.mid(visible.size() + 1), QString(63 - visible.size(), QLatin1Char(' ')));
+    }
+
+    void aLongTitleIsCutAt64() {
+        const AppIdentity identity{QString(70, QLatin1Char('x')), 1, 0, 16};
+        const QString tip = trayTip(identity);
+        QCOMPARE(tip, QString(64, QLatin1Char('x')));
+    }
+
+    void eventSequences_data() {
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<int>("acts");
+        QTest::newRow("left click") << QList<int>{513, 514} << 1;
+        QTest::newRow("press, move, release") << QList<int>{513, 512, 514} << 0;
+        QTest::newRow("double click") << QList<int>{513, 514, 515, 514} << 2;
+        QTest::newRow("right click") << QList<int>{516, 517} << 1;
+        QTest::newRow("release without press") << QList<int>{514, 517} << 0;
+        QTest::newRow("left press, right release") << QList<int>{513, 517} << 0;
+        QTest::newRow("double click alone") << QList<int>{515} << 1;
+    }
+    void eventSequences() {
+        QFETCH(QList<int>, codes);
+        QFETCH(int, acts);
+        MainWindowHarness h;
+        h.startUp();
+        h.window->showMinimized();
+        for (int code : codes) {
+            h.tray.send(code);
+            QCOMPARE(h.window->state().LastTrayMessage, code);
+        }
+        QCOMPARE(h.log, QStringList(acts, QStringLiteral("Show")));
+        QCOMPARE(h.window->isMinimized(), acts == 0);
+        QVERIFY(h.window->isVisible());
+    }
+
+    void aHiddenCharacterStaysHidden() {
+        MainWindowHarness h;
+        h.startUp();
+        h.window->cmdHide_Click();
+        h.window->showMinimized();
+        h.log.clear();
+        h.tray.send(513);
+        h.tray.send(514);
+        QVERIFY(h.log.isEmpty());
+        QVERIFY(!h.window->isMinimized());
+        QCOMPARE(h.window->cmdHide->caption(), QStringLiteral("Sho&w Genie"));
+    }
+
+    void pointerMovementOverTheWindowReplacesTheLastMessage() {
+        MainWindowHarness h;
+        h.startUp();
+        h.tray.send(513);
+        // Pointer movement over the window's own surface arrives in twips; its x in pixels becomes the code.
+        QTest::mouseMove(h.window.get(), QPoint(300, 5));
+        QTRY_COMPARE(h.window->state().LastTrayMessage, 300);
+        h.tray.send(514); // no longer directly after its press
+        QVERIFY(h.log.isEmpty());
+        h.window->Form_MouseMove(0, 0, 200.0f * 15.0f, 0);
+        QCOMPARE(h.window->state().LastTrayMessage, 200);
+    }
+};
+
+QTEST_MAIN(TrayTest)
+#include "tst_tray.moc"

@@ -140,6 +140,9 @@ void CWmain::createControls() {
         palette.setColor(QPalette::Window, QColor(128, 128, 128));
         palette.setColor(QPalette::WindowText, QColor(255, 255, 255));
         chkpaste->setPalette(palette);
+        // Styles may leave a check box's background to its parent; this one always paints its own grey.
+        chkpaste->setStyleSheet(
+            QStringLiteral("QCheckBox { background-color: rgb(128, 128, 128); color: white; }"));
     }
     describe(chkpaste, chkpaste->text(), chkpaste->toolTip());
 

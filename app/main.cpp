@@ -31,10 +31,10 @@ int main(int argc, char** argv) {
     cw::QtMessageBoxes messageBoxes;
     cw::QtSoundDevices soundDevices;
     cw::QtShell shell;
-    auto registry = cw::FileRegistry::withStandardPlaces();
+    cw::FileRegistry registry;
 
     cw::CWmain window({cw::makeCharacterService(), notificationArea, clipboard, messageBoxes, soundDevices,
-                       shell, *registry});
+                       shell, registry});
     bool failed = false;
     auto fail = [&](const QString& reason) {
         if (failed) {

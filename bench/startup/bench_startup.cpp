@@ -1,0 +1,100 @@
+// Measures the time from process start to the main window on screen, and the program's peak memory.
+// Run on an X server (make bench runs it inside tools/headless.sh). Prints figures; asserts nothing.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <poll.h>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// Peak resident memory of a process in MiB, from the kernel's high-water mark.
+double peakMemoryMiB(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    return -1;
+}
+
+// Waits for a window of the given size to be mapped anywhere on the screen; returns false on timeout.
+bool waitForMappedWindow(xcb_connection_t* c, int width, int height, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        while (std::unique_ptr<xcb_generic_event_t, FreeDeleter> event{xcb_poll_for_event(c)}) {
+            if ((event->response_type & 0x7f) != XCB_MAP_NOTIFY) {
+                continue;
+            }
+            const auto* map = reinterpret_cast<xcb_map_notify_event_t*>(event.get());
+            std::unique_ptr<xcb_get_geometry_reply_t, FreeDeleter> geometry{
+                xcb_get_geometry_reply(c, xcb_get_geometry(c, map->window), nullptr)};
+            if (geometry && geometry->width == width && geometry->height == height) {
+                return true;
+            }
+        }
+        pollfd pfd{xcb_get_file_descriptor(c), POLLIN, 0};
+        ::poll(&pfd, 1, 5);
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString program = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("build/chatterwisp");
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 10;
+
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c)) {
+        std::fprintf(stderr, "bench_startup: no X server (run inside tools/headless.sh)\n");
+        return 1;
+    }
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(c);
+
+    std::vector<double> shownMs;
+    double peak = 0;
+    for (int run = 0; run < runs; ++run) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QElapsedTimer timer;
+        timer.start();
+        process.start(program, {});
+        if (!process.waitForStarted() || !waitForMappedWindow(c, 309, 271, 10000)) {
+            std::fprintf(stderr, "bench_startup: the main window did not appear\n");
+            return 1;
+        }
+        shownMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        QThread::msleep(1500); // let start-up settle before reading the peak
+        peak = std::max(peak, peakMemoryMiB(process.processId()));
+        process.kill();
+        process.waitForFinished();
+    }
+    std::sort(shownMs.begin(), shownMs.end());
+    std::printf(
+        "startup: process start to main window shown: median %.1f ms, min %.1f ms, max %.1f ms (%d runs)\n",
+        shownMs[shownMs.size() / 2], shownMs.front(), shownMs.back(), runs);
+    std::printf("startup: peak memory (VmHWM) %.1f MiB\n", peak);
+    xcb_disconnect(c);
+    return 0;
+}

@@ -1,0 +1,476 @@
+#include "FileRegistry.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QStandardPaths>
+#include <QStringDecoder>
+#include <array>
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcRegistry, "chatterwisp.registry")
+
+namespace cw {
+
+namespace {
+
+constexpr auto kHeaderUnicode = QLatin1StringView("Windows Registry Editor Version 5.00");
+constexpr auto kHeaderAnsi = QLatin1StringView("REGEDIT4");
+
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+
+struct Root {
+    std::int32_t handle;
+    QLatin1StringView name;
+    QLatin1StringView shortName;
+};
+
+constexpr std::array<Root, 5> kRoots{{
+    {static_cast<std::int32_t>(0x80000000u), QLatin1StringView("HKEY_CLASSES_ROOT"),
+     QLatin1StringView("HKCR")},
+    {kHkeyCurrentUser, QLatin1StringView("HKEY_CURRENT_USER"), QLatin1StringView("HKCU")},
+    {kHkeyLocalMachine, QLatin1StringView("HKEY_LOCAL_MACHINE"), QLatin1StringView("HKLM")},
+    {static_cast<std::int32_t>(0x80000003u), QLatin1StringView("HKEY_USERS"), QLatin1StringView("HKU")},
+    {static_cast<std::int32_t>(0x80000005u), QLatin1StringView("HKEY_CURRENT_CONFIG"),
+     QLatin1StringView("HKCC")},
+}};
+
+QString fold(const QString& name) {
+    return name.toCaseFolded();
+}
+
+/// "ROOT\a\b" with the root's full name, or nothing when the path does not start with a known root.
+std::optional<QString> canonicalKeyPath(const QString& written) {
+    const qsizetype slash = written.indexOf(QLatin1Char('\\'));
+    const QString rootName = slash < 0 ? written : written.left(slash);
+    for (const Root& root : kRoots) {
+        if (rootName.compare(root.name, Qt::CaseInsensitive) == 0 ||
+            rootName.compare(root.shortName, Qt::CaseInsensitive) == 0) {
+            return slash < 0 ? QString(root.name) : QString(root.name) + written.mid(slash);
+        }
+    }
+    return std::nullopt;
+}
+
+QString decodeText(const QByteArray& bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        QStringDecoder decoder(bytes.startsWith("\xFF\xFE") ? QStringConverter::Utf16LE
+                                                            : QStringConverter::Utf16BE);
+        return decoder.decode(bytes.mid(2));
+    }
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInvalidToNull);
+    return decoder.decode(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
+}
+
+/// Reads a quoted string starting at `pos` (on the opening quote); \\ and \" are escapes. Moves `pos` past
+/// the closing quote.
+std::optional<QString> readQuoted(const QString& line, qsizetype& pos) {
+    if (pos >= line.size() || line[pos] != QLatin1Char('"')) {
+        return std::nullopt;
+    }
+    QString text;
+    for (qsizetype i = pos + 1; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == QLatin1Char('"')) {
+            pos = i + 1;
+            return text;
+        }
+        if (c == QLatin1Char('\\') && i + 1 < line.size() &&
+            (line[i + 1] == QLatin1Char('\\') || line[i + 1] == QLatin1Char('"'))) {
+            text += line[++i];
+        } else {
+            text += c;
+        }
+    }
+    return std::nullopt;
+}
+
+void skipBlanks(const QString& line, qsizetype& pos) {
+    while (pos < line.size() && (line[pos] == QLatin1Char(' ') || line[pos] == QLatin1Char('\t'))) {
+        ++pos;
+    }
+}
+
+std::optional<QByteArray> parseHexBytes(QStringView text) {
+    QByteArray bytes;
+    const auto parts = text.split(QLatin1Char(','));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QStringView part = parts[i].trimmed();
+        if (part.isEmpty()) {
+            // "hex:" with no bytes, or the comma before a line break: nothing to add.
+            if (parts.size() == 1 || i == parts.size() - 1) {
+                continue;
+            }
+            return std::nullopt;
+        }
+        bool ok = false;
+        const uint byte = part.size() <= 2 ? part.toUInt(&ok, 16) : 0;
+        if (!ok) {
+            return std::nullopt;
+        }
+        bytes.append(static_cast<char>(byte));
+    }
+    return bytes;
+}
+
+QByteArray ansiString(const QString& text) {
+    QByteArray bytes = text.toLocal8Bit();
+    bytes.append('\0');
+    return bytes;
+}
+
+/// The value part of a statement, after "=". Unicode files store hex string data as UTF-16LE, which the ANSI
+/// functions hand out as 8-bit text.
+std::optional<RegistryValue> parseData(const QString& line, qsizetype pos, bool unicode) {
+    const QStringView rest = QStringView(line).mid(pos);
+    if (rest.startsWith(QLatin1Char('"'))) {
+        const auto text = readQuoted(line, pos);
+        skipBlanks(line, pos);
+        if (!text || pos != line.size()) {
+            return std::nullopt;
+        }
+        return RegistryValue{kRegSz, ansiString(*text)};
+    }
+    if (rest.startsWith(QLatin1StringView("dword:"), Qt::CaseInsensitive)) {
+        const QStringView digits = rest.mid(6).trimmed();
+        bool ok = false;
+        const uint number = digits.size() >= 1 && digits.size() <= 8 ? digits.toUInt(&ok, 16) : 0;
+        if (!ok) {
+            return std::nullopt;
+        }
+        QByteArray bytes(4, '\0');
+        for (int i = 0; i < 4; ++i) {
+            bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFFu);
+        }
+        return RegistryValue{kRegDword, bytes};
+    }
+    if (!rest.startsWith(QLatin1StringView("hex"), Qt::CaseInsensitive)) {
+        return std::nullopt;
+    }
+    QStringView hex = rest.mid(3);
+    std::uint32_t type = kRegBinary;
+    if (hex.startsWith(QLatin1Char('('))) {
+        const qsizetype close = hex.indexOf(QLatin1Char(')'));
+        bool ok = false;
+        const QStringView typeDigits = close > 1 ? hex.mid(1, close - 1) : QStringView();
+        type = typeDigits.size() <= 8 ? typeDigits.toUInt(&ok, 16) : 0;
+        if (!ok) {
+            return std::nullopt;
+        }
+        hex = hex.mid(close + 1);
+    }
+    if (!hex.startsWith(QLatin1Char(':'))) {
+        return std::nullopt;
+    }
+    auto bytes = parseHexBytes(hex.mid(1));
+    if (!bytes) {
+        return std::nullopt;
+    }
+    const bool textType = type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+    if (unicode && textType && bytes->size() % 2 == 0) {
+        QStringDecoder utf16(QStringConverter::Utf16LE);
+        *bytes = QString(utf16.decode(*bytes)).toLocal8Bit();
+    }
+    return RegistryValue{type, *bytes};
+}
+
+/// Physical lines joined where a line ends in a backslash, each with the number of its first line.
+QList<std::pair<int, QString>> logicalLines(const QString& text) {
+    QList<std::pair<int, QString>> lines;
+    const auto physical = QStringView(text).split(QLatin1Char('\n'));
+    bool continuing = false;
+    for (qsizetype i = 0; i < physical.size(); ++i) {
+        QString line = physical[i].trimmed().toString();
+        if (continuing) {
+            lines.back().second += line;
+        } else {
+            lines.append({static_cast<int>(i + 1), line});
+        }
+        QString& current = lines.back().second;
+        continuing = current.endsWith(QLatin1Char('\\')) && !current.startsWith(QLatin1Char(';')) &&
+                     !current.startsWith(QLatin1Char('['));
+        if (continuing) {
+            current.chop(1);
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+RegistryFileContents parseRegistryFile(const QByteArray& bytes) {
+    RegistryFileContents contents;
+    if (bytes.size() > FileRegistry::kMaxFileBytes) {
+        contents.problems.append(
+            QStringLiteral("the file is larger than %1 bytes").arg(FileRegistry::kMaxFileBytes));
+        return contents;
+    }
+    const auto lines = logicalLines(decodeText(bytes));
+
+    bool unicode = false;
+    std::optional<QString> currentKey; // none before the first section and after a deleted key
+    for (const auto& [number, line] : lines) {
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';'))) {
+            continue;
+        }
+        auto problem = [&contents, number = number](const QString& what) {
+            contents.problems.append(QStringLiteral("line %1: %2").arg(number).arg(what));
+        };
+        if (!contents.recognised) {
+            if (line == kHeaderUnicode || line == kHeaderAnsi) {
+                contents.recognised = true;
+                unicode = line == kHeaderUnicode;
+                continue;
+            }
+            problem(QStringLiteral("not a registry file"));
+            return contents;
+        }
+        if (line.startsWith(QLatin1Char('['))) {
+            currentKey.reset();
+            if (!line.endsWith(QLatin1Char(']')) || line.size() < 3) {
+                problem(QStringLiteral("unfinished key name"));
+                continue;
+            }
+            const bool remove = line[1] == QLatin1Char('-');
+            const auto path = canonicalKeyPath(line.mid(remove ? 2 : 1, line.size() - (remove ? 3 : 2)));
+            if (!path) {
+                problem(QStringLiteral("unknown root key"));
+                continue;
+            }
+            contents.entries.append(
+                {remove ? RegistryFileEntry::Kind::DeleteKey : RegistryFileEntry::Kind::Key,
+                 *path,
+                 QString(),
+                 {}});
+            if (!remove) {
+                currentKey = *path;
+            }
+            continue;
+        }
+        if (!currentKey) {
+            problem(QStringLiteral("value outside a key"));
+            continue;
+        }
+        qsizetype pos = 0;
+        QString name;
+        if (line.startsWith(QLatin1Char('@'))) {
+            pos = 1;
+        } else if (auto quoted = readQuoted(line, pos)) {
+            name = *quoted;
+        } else {
+            problem(QStringLiteral("malformed value name"));
+            continue;
+        }
+        skipBlanks(line, pos);
+        if (pos >= line.size() || line[pos] != QLatin1Char('=')) {
+            problem(QStringLiteral("missing \"=\""));
+            continue;
+        }
+        ++pos;
+        skipBlanks(line, pos);
+        if (QStringView(line).mid(pos).trimmed() == QLatin1String("-")) {
+            contents.entries.append({RegistryFileEntry::Kind::DeleteValue, *currentKey, name, {}});
+            continue;
+        }
+        const auto value = parseData(line, pos, unicode);
+        if (!value) {
+            problem(QStringLiteral("malformed value data"));
+            continue;
+        }
+        contents.entries.append({RegistryFileEntry::Kind::Value, *currentKey, name, *value});
+    }
+    if (!contents.recognised) {
+        contents.problems.append(QStringLiteral("empty file"));
+    }
+    return contents;
+}
+
+FileRegistry::FileRegistry() : FileRegistry(standardFiles(), standardBuiltIns()) {}
+
+FileRegistry::FileRegistry(const QStringList& files, const QList<RegistryFileEntry>& builtIns) {
+    apply(builtIns);
+    for (const QString& file : files) {
+        readFile(file);
+    }
+}
+
+QStringList FileRegistry::standardFiles() {
+    return {QStringLiteral("/etc/chatterwisp/registry.reg"),
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                QStringLiteral("/chatterwisp/registry.reg")};
+}
+
+QStringList FileRegistry::systemInformationPrograms() {
+    return {QStringLiteral("kinfocenter"),
+            QStringLiteral("hardinfo2"),
+            QStringLiteral("hardinfo"),
+            QStringLiteral("gnome-system-monitor"),
+            QStringLiteral("plasma-systemmonitor"),
+            QStringLiteral("mate-system-monitor"),
+            QStringLiteral("xfce4-taskmanager"),
+            QStringLiteral("lxtask"),
+            QStringLiteral("ksysguard")};
+}
+
+QString FileRegistry::findSystemInformationProgram() {
+    for (const QString& program : systemInformationPrograms()) {
+        const QString path = QStandardPaths::findExecutable(program);
+        if (!path.isEmpty()) {
+            return path;
+        }
+    }
+    return {};
+}
+
+QList<RegistryFileEntry> FileRegistry::standardBuiltIns() {
+    const QString program = findSystemInformationProgram();
+    if (program.isEmpty()) {
+        return {};
+    }
+    const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+    return {{RegistryFileEntry::Kind::Key, key, QString(), {}},
+            {RegistryFileEntry::Kind::Value, key, QStringLiteral("PATH"), {kRegSz, ansiString(program)}}};
+}
+
+bool FileRegistry::readFile(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) {
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcRegistry) << "cannot read" << path << file.errorString();
+        return false;
+    }
+    // Read one byte past the limit, so an oversized file is recognised without reading all of it.
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    const RegistryFileContents contents = parseRegistryFile(bytes);
+    for (const QString& problem : contents.problems) {
+        qCWarning(lcRegistry).noquote() << path << problem;
+    }
+    if (!contents.recognised) {
+        return false;
+    }
+    apply(contents.entries);
+    return true;
+}
+
+void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
+    for (const RegistryFileEntry& entry : entries) {
+        const QString key = fold(entry.key);
+        switch (entry.kind) {
+        case RegistryFileEntry::Kind::Key:
+            keys_[key];
+            break;
+        case RegistryFileEntry::Kind::DeleteKey: {
+            keys_.remove(key);
+            const QString below = key + QLatin1Char('\\');
+            for (auto it = keys_.lowerBound(below); it != keys_.end() && it.key().startsWith(below);) {
+                it = keys_.erase(it);
+            }
+            break;
+        }
+        case RegistryFileEntry::Kind::Value:
+            keys_[key].insert(fold(entry.name), entry.value);
+            break;
+        case RegistryFileEntry::Kind::DeleteValue:
+            if (auto it = keys_.find(key); it != keys_.end()) {
+                it->remove(fold(entry.name));
+            }
+            break;
+        }
+    }
+}
+
+bool FileRegistry::keyExists(const QString& foldedPath) const {
+    // A key exists when it is written down, or when a key below it is.
+    if (keys_.contains(foldedPath)) {
+        return true;
+    }
+    const QString below = foldedPath + QLatin1Char('\\');
+    const auto it = keys_.lowerBound(below);
+    return it != keys_.end() && it.key().startsWith(below);
+}
+
+bool FileRegistry::resolve(RegistryKey key, QString* foldedPath) const {
+    if (const auto it = handles_.find(key); it != handles_.end()) {
+        *foldedPath = *it;
+        return true;
+    }
+    for (const Root& root : kRoots) {
+        if (root.handle == key) {
+            *foldedPath = fold(QString(root.name));
+            return true;
+        }
+    }
+    return false;
+}
+
+long FileRegistry::RegOpenKeyEx(std::int32_t root, const QByteArray& subKey, std::uint32_t /*options*/,
+                                std::uint32_t /*access*/, RegistryKey* key) {
+    QString path;
+    if (key == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    if (!resolve(root, &path)) {
+        return kErrorInvalidHandle;
+    }
+    if (!subKey.isEmpty()) {
+        path += QLatin1Char('\\') + fold(QString::fromLocal8Bit(subKey));
+    }
+    if (!keyExists(path)) {
+        return kErrorFileNotFound;
+    }
+    while (nextHandle_ <= 0 || handles_.contains(nextHandle_)) {
+        nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
+    }
+    *key = nextHandle_++;
+    handles_.insert(*key, path);
+    return kErrorSuccess;
+}
+
+long FileRegistry::RegQueryValueEx(RegistryKey key, const QByteArray& valueName, std::uint32_t* type,
+                                   char* data, std::uint32_t* size) {
+    QString path;
+    if (!resolve(key, &path)) {
+        return kErrorInvalidHandle;
+    }
+    if (data != nullptr && size == nullptr) {
+        return kErrorInvalidParameter;
+    }
+    const auto values = keys_.constFind(path);
+    if (values == keys_.cend()) {
+        return kErrorFileNotFound;
+    }
+    const auto value = values->constFind(fold(QString::fromLocal8Bit(valueName)));
+    if (value == values->cend()) {
+        return kErrorFileNotFound;
+    }
+    if (type != nullptr) {
+        *type = value->type;
+    }
+    if (size == nullptr) {
+        return kErrorSuccess;
+    }
+    const auto needed = static_cast<std::uint32_t>(value->data.size());
+    if (data == nullptr) {
+        *size = needed;
+        return kErrorSuccess;
+    }
+    if (needed > *size) {
+        *size = needed;
+        return kErrorMoreData;
+    }
+    std::copy(value->data.cbegin(), value->data.cend(), data);
+    *size = needed;
+    return kErrorSuccess;
+}
+
+long FileRegistry::RegCloseKey(RegistryKey key) {
+    if (handles_.remove(key)) {
+        return kErrorSuccess;
+    }
+    QString path;
+    // Closing a predefined root is allowed and does nothing.
+    return resolve(key, &path) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+} // namespace cw

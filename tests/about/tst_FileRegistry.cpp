@@ -1,0 +1,259 @@
+// Registry export files: what the reader makes of each kind of statement, how files override each other and
+// the built-in value, and the handles and status codes of the registry functions.
+#include "platform/qt/FileRegistry.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace cw;
+
+Q_DECLARE_METATYPE(cw::RegistryValue)
+
+namespace {
+
+const QByteArray kHeader = "Windows Registry Editor Version 5.00\r\n\r\n";
+const QString kKey = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Example");
+
+QByteArray utf16(const QString& text) {
+    QStringEncoder encoder(QStringConverter::Utf16LE);
+    return QByteArray("\xFF\xFE", 2) + QByteArray(encoder.encode(text));
+}
+
+/// Reads `subKey`'s value `name` below HKLM as the ANSI functions would, or the failing status.
+std::pair<long, RegistryValue> query(IRegistry& registry, const QByteArray& subKey, const QByteArray& name,
+                                     std::uint32_t capacity = 1024) {
+    RegistryKey key = 0;
+    if (const long status = registry.RegOpenKeyEx(kHkeyLocalMachine, subKey, 0, 0x2003F, &key); status != 0) {
+        return {status, {}};
+    }
+    QByteArray buffer(static_cast<qsizetype>(capacity), '\0');
+    std::uint32_t type = 0;
+    std::uint32_t size = capacity;
+    const long status = registry.RegQueryValueEx(key, name, &type, buffer.data(), &size);
+    registry.RegCloseKey(key);
+    return {status, status == 0 ? RegistryValue{type, buffer.left(size)} : RegistryValue{}};
+}
+
+} // namespace
+
+class TestFileRegistry : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    int files = 0;
+
+    QString writeFile(const QByteArray& contents) {
+        const QString path = dir.filePath(QStringLiteral("file%1.reg").arg(++files));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        file.write(contents);
+        return path;
+    }
+
+private slots:
+    void statements_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<RegistryValue>("value");
+
+        auto row = [](const char* title, const QByteArray& statement, const char* name, std::uint32_t type,
+                      const QByteArray& data) {
+            QTest::newRow(title) << kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n" + statement
+                                 << QString::fromLatin1(name) << RegistryValue{type, data};
+        };
+        row("string", "\"PATH\"=\"/usr/bin/tool\"", "PATH", kRegSz, QByteArray("/usr/bin/tool\0", 14));
+        row("escapes", "\"Path\"=\"C:\\\\Program Files\\\\\\\"x\\\"\"", "Path", kRegSz,
+            QByteArray("C:\\Program Files\\\"x\"\0", 21));
+        row("escaped name", "\"a \\\"b\\\" \\\\c\"=\"v\"", "a \"b\" \\c", kRegSz, QByteArray("v\0", 2));
+        row("other backslashes stay", "\"p\"=\"a\\nb\"", "p", kRegSz, QByteArray("a\\nb\0", 5));
+        row("empty string", "\"e\"=\"\"", "e", kRegSz, QByteArray(1, '\0'));
+        row("default value", "@=\"default\"", "", kRegSz, QByteArray("default\0", 8));
+        row("blanks around =", "\"s\" = \"v\"  ", "s", kRegSz, QByteArray("v\0", 2));
+        row("dword", "\"d\"=dword:00010203", "d", kRegDword, QByteArray("\x03\x02\x01\x00", 4));
+        row("short dword", "\"d\"=dword:7b", "d", kRegDword, QByteArray("\x7b\0\0\0", 4));
+        row("binary", "\"b\"=hex:0a,ff,00,7B", "b", kRegBinary, QByteArray("\x0a\xff\x00\x7b", 4));
+        row("empty binary", "\"b\"=hex:", "b", kRegBinary, QByteArray());
+        row("continued lines", "\"b\"=hex:01,02,\\\r\n  03,04,\\\r\n  05", "b", kRegBinary,
+            QByteArray("\1\2\3\4\5", 5));
+        row("typed hex", "\"n\"=hex(b):01,00,00,00,00,00,00,00", "n", 11, QByteArray("\1\0\0\0\0\0\0\0", 8));
+        row("expandable string in UTF-16", "\"x\"=hex(2):25,00,41,00,25,00,00,00", "x", kRegExpandSz,
+            QByteArray("%A%\0", 4));
+        row("multi-string in UTF-16", "\"m\"=hex(7):61,00,00,00,62,00,00,00,00,00", "m", kRegMultiSz,
+            QByteArray("a\0b\0\0", 5));
+        row("names ignore case", "\"PaTh\"=\"x\"", "path", kRegSz, QByteArray("x\0", 2));
+        row("comments are skipped", "; \"PATH\"=\"no\"\r\n\"PATH\"=\"yes\"", "PATH", kRegSz,
+            QByteArray("yes\0", 4));
+        row("later statement wins", "\"v\"=\"1\"\r\n\"v\"=dword:00000002", "v", kRegDword,
+            QByteArray("\2\0\0\0", 4));
+        row("malformed lines are skipped",
+            "\"v\"=dword:123456789\r\n\"w\"=hex:1,zz\r\n\"x\"=\"open\r\n"
+            "\"v\"=\"ok\"",
+            "v", kRegSz, QByteArray("ok\0", 3));
+
+        QTest::newRow("REGEDIT4 keeps hex strings as they are")
+            << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"x\"=hex(2):41,42,00\n")
+            << "x" << RegistryValue{kRegExpandSz, QByteArray("AB\0", 3)};
+        QTest::newRow("UTF-16 file")
+            << utf16(QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n\"t\"=\"caf\u00e9\"\r\n"))
+            << "t" << RegistryValue{kRegSz, QStringLiteral("caf\u00e9").toLocal8Bit() + '\0'};
+        QTest::newRow("UTF-8 with byte-order mark")
+            << QByteArray("\xEF\xBB\xBF") + kHeader + "[HKLM\\Software\\EXAMPLE]\n\"t\"=\"x\"\n"
+            << "t" << RegistryValue{kRegSz, QByteArray("x\0", 2)};
+    }
+    void statements() {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, name);
+        QFETCH(RegistryValue, value);
+        FileRegistry registry({writeFile(text)}, {});
+        const auto [status, read] = query(registry, "SOFTWARE\\Example", name.toLatin1());
+        QCOMPARE(status, 0L);
+        QCOMPARE(read.type, value.type);
+        QCOMPARE(read.data, value.data);
+    }
+
+    void malformedStatementsAreReported() {
+        const auto contents =
+            parseRegistryFile(kHeader + "\"early\"=\"x\"\n[HKEY_NOWHERE\\X]\n[HKLM\\A\n"
+                                        "[HKLM\\B]\nnoquote=1\n\"v\"=dword:\n\"ok\"=\"y\"\n");
+        QVERIFY(contents.recognised);
+        QCOMPARE(contents.problems.size(), 5);
+        QVERIFY(contents.problems.front().startsWith(QStringLiteral("line 3:")));
+        const QList<RegistryFileEntry> expected{
+            {RegistryFileEntry::Kind::Key, QStringLiteral("HKEY_LOCAL_MACHINE\\B"), QString(), {}},
+            {RegistryFileEntry::Kind::Value,
+             QStringLiteral("HKEY_LOCAL_MACHINE\\B"),
+             QStringLiteral("ok"),
+             {kRegSz, QByteArray("y\0", 2)}}};
+        QCOMPARE(contents.entries, expected);
+    }
+
+    void filesThatAreNoRegistryFilesAreIgnored_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("no header") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n");
+        QTest::newRow("other header") << QByteArray("Windows Registry Editor Version 6.00\n"
+                                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n");
+        QByteArray huge = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n";
+        huge.append(QByteArray(FileRegistry::kMaxFileBytes, ';'));
+        QTest::newRow("larger than 4 MiB") << huge;
+    }
+    void filesThatAreNoRegistryFilesAreIgnored() {
+        QFETCH(QByteArray, text);
+        FileRegistry registry({}, {});
+        QVERIFY(!registry.readFile(writeFile(text)));
+        QCOMPARE(query(registry, "SOFTWARE\\Example", "v").first, long(kErrorFileNotFound));
+    }
+
+    void laterFilesOverrideEarlierOnesAndTheBuiltIns() {
+        const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+        const QList<RegistryFileEntry> builtIns{
+            {RegistryFileEntry::Kind::Value,
+             key,
+             QStringLiteral("PATH"),
+             {kRegSz, QByteArray("/built/in\0", 10)}},
+            {RegistryFileEntry::Kind::Value, key, QStringLiteral("Kept"), {kRegSz, QByteArray("k\0", 2)}}};
+        const QString system =
+            writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n"
+                                "\"PATH\"=\"/system\"\n\"Other\"=\"s\"\n");
+        const QString user =
+            writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\Shared Tools\\MSINFO]\n"
+                                "\"path\"=\"/user\"\n\"Kept\"=-\n");
+        FileRegistry registry({system, dir.filePath(QStringLiteral("missing.reg")), user}, builtIns);
+
+        const QByteArray msinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+        QCOMPARE(query(registry, msinfo, "PATH").second.data, QByteArray("/user\0", 6));
+        QCOMPARE(query(registry, msinfo, "Other").second.data, QByteArray("s\0", 2));
+        QCOMPARE(query(registry, msinfo, "Kept").first, long(kErrorFileNotFound));
+    }
+
+    void deletedKeysTakeTheirSubKeysAlong() {
+        FileRegistry registry({writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n\"v\"=\"1\"\n"
+                                                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AB]\n\"v\"=\"2\"\n"
+                                                   "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"w\"=\"lost\"\n")},
+                              {});
+        QCOMPARE(query(registry, "SOFTWARE\\A\\B", "v").first, long(kErrorFileNotFound));
+        QCOMPARE(query(registry, "SOFTWARE\\A", "w").first, long(kErrorFileNotFound));
+        QCOMPARE(query(registry, "SOFTWARE\\AB", "v").second.data, QByteArray("2\0", 2));
+    }
+
+    void keysAndHandlesBehaveLikeTheRegistrys() {
+        FileRegistry registry({writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Deep\\Key]\n"
+                                                   "\"v\"=\"0123456789\"\n")},
+                              {});
+        RegistryKey parent = 0;
+        QCOMPARE(registry.RegOpenKeyEx(kHkeyLocalMachine, "software\\deep", 0, 0x2003F, &parent), 0L);
+        QVERIFY(parent > 0);
+        RegistryKey missing = 0;
+        QCOMPARE(registry.RegOpenKeyEx(kHkeyLocalMachine, "SOFTWARE\\Dee", 0, 0x2003F, &missing), 2L);
+        QCOMPARE(registry.RegOpenKeyEx(kHkeyCurrentUser, "SOFTWARE\\Deep", 0, 0x2003F, &missing), 2L);
+
+        // A sub-key opens below an open handle too.
+        RegistryKey child = 0;
+        QCOMPARE(registry.RegOpenKeyEx(parent, "KEY", 0, 0x2003F, &child), 0L);
+        QVERIFY(child != parent);
+        std::uint32_t type = 0;
+        std::uint32_t size = 0;
+        QCOMPARE(registry.RegQueryValueEx(child, "v", &type, nullptr, &size), 0L);
+        QCOMPARE(size, 11u);
+        char small[4] = {};
+        size = sizeof small;
+        QCOMPARE(registry.RegQueryValueEx(child, "v", &type, small, &size), long(kErrorMoreData));
+        QCOMPARE(size, 11u);
+        QCOMPARE(registry.RegQueryValueEx(parent, "v", &type, small, &size), long(kErrorFileNotFound));
+
+        QCOMPARE(registry.RegCloseKey(child), 0L);
+        QCOMPARE(registry.RegQueryValueEx(child, "v", &type, nullptr, &size), long(kErrorInvalidHandle));
+        QCOMPARE(registry.RegCloseKey(child), long(kErrorInvalidHandle));
+        QCOMPARE(registry.RegOpenKeyEx(12345, "SOFTWARE", 0, 0x2003F, &child), long(kErrorInvalidHandle));
+        QCOMPARE(registry.RegCloseKey(parent), 0L);
+    }
+
+    void builtInNamesTheFirstSystemInformationProgramFound() {
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QStringList programs = FileRegistry::systemInformationPrograms();
+        QVERIFY(programs.size() >= 3);
+        // Two candidates installed, the later one of them first: the earlier one in the list wins.
+        for (const QString& name : {programs[2], programs[1]}) {
+            QFile program(bin.filePath(name));
+            QVERIFY(program.open(QIODevice::WriteOnly));
+            program.write("#!/bin/sh\n");
+            program.close();
+            QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
+        }
+        const QByteArray savedPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()));
+        const QList<RegistryFileEntry> builtIns = FileRegistry::standardBuiltIns();
+        qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("nothing-here"))));
+        const QList<RegistryFileEntry> none = FileRegistry::standardBuiltIns();
+        qputenv("PATH", savedPath);
+
+        FileRegistry registry({}, builtIns);
+        const auto [status, value] = query(registry, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH");
+        QCOMPARE(status, 0L);
+        QCOMPARE(value, (RegistryValue{kRegSz, QFile::encodeName(bin.filePath(programs[1])) + '\0'}));
+        QVERIFY(none.isEmpty());
+    }
+
+    void standardFilesAreTheSystemsThenTheUsers() {
+        const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+        const QStringList files = FileRegistry::standardFiles();
+        if (wasSet) {
+            qputenv("XDG_CONFIG_HOME", saved);
+        } else {
+            qunsetenv("XDG_CONFIG_HOME");
+        }
+        QCOMPARE(files, (QStringList{QStringLiteral("/etc/chatterwisp/registry.reg"),
+                                     dir.filePath(QStringLiteral("chatterwisp/registry.reg"))}));
+    }
+};
+
+QTEST_MAIN(TestFileRegistry)
+#include "tst_FileRegistry.moc"

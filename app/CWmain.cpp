@@ -73,6 +73,8 @@ CWmain::CWmain(PlatformServices services) : QWidget(nullptr), services_(std::mov
     createControls();
     speech_ = std::make_unique<SpeechCommands>(
         SpeechControls{TextBox, txtpitch, txtspeed, chkpaste, tmrClipboard}, state_, services_.clipboard);
+    about_ = std::make_unique<AboutWindowKeeper>(
+        AboutServices{services_.shell, services_.messageBoxes, services_.registry, *Skinner1}, appIdentity());
     connectHandlers();
     forms_.append(this);
 }
@@ -401,16 +403,14 @@ void CWmain::cmdShut_Click() {
 
 void CWmain::cmdAbout_Click() {
     character().Play(QStringLiteral("Congratulate_2"));
-    if (openAbout_) {
-        openAbout_(this);
-    }
+    about_->show(this);
+    addForm(about_->window());
     character().Play(QStringLiteral("RestPose"));
 }
 
 void CWmain::cmdHelp_Click() {
-    if (openHelp_) {
-        openHelp_(this);
-    }
+    help_.show(this);
+    addForm(help_.window());
 }
 
 } // namespace cw

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "AboutWindowKeeper.h"
 #include "CustomButton.h"
+#include "HelpWindow.h"
 #include "platform/CharacterService.h"
 #include "platform/Clipboard.h"
 #include "platform/MessageBoxes.h"
@@ -15,7 +17,6 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
-#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -69,10 +70,10 @@ public:
     /// The program's open windows, in the order they were opened; this window first.
     QWidgetList forms() const;
 
-    /// Shows the About window (set by the program; does nothing until set).
-    void setAboutWindowOpener(std::function<void(QWidget* owner)> opener) { openAbout_ = std::move(opener); }
-    /// Shows the Help window (set by the program; does nothing until set).
-    void setHelpWindowOpener(std::function<void(QWidget* owner)> opener) { openHelp_ = std::move(opener); }
+    /// The About window while it is loaded, else nullptr.
+    frmAbout* aboutWindow() const { return about_->window(); }
+    /// The Help window while it is open, else nullptr.
+    HelpWindow* helpWindow() const { return help_.window(); }
 
     MainWindowState& state() { return state_; }
     const MainWindowState& state() const { return state_; }
@@ -127,8 +128,8 @@ private:
     MainWindowState state_;
     std::unique_ptr<SpeechCommands> speech_;
     QList<QPointer<QWidget>> forms_;
-    std::function<void(QWidget*)> openAbout_;
-    std::function<void(QWidget*)> openHelp_;
+    std::unique_ptr<AboutWindowKeeper> about_;
+    HelpWindowKeeper help_;
 };
 
 } // namespace cw

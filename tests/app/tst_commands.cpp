@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -226,6 +227,53 @@ private slots:
         w().txtspeed->setFocus();
         w().cmdShut_Click(); // the handler itself, without a click moving the focus to the button
         QCOMPARE(QApplication::focusWidget(), w().txtspeed);
+    }
+
+    // About and Help
+
+    void aboutOpensOneWindowBetweenTwoGestures() {
+        w().cmdAbout->click();
+        QCOMPARE(h->log,
+                 (QStringList{QStringLiteral("Play Congratulate_2"), QStringLiteral("Play RestPose")}));
+        QPointer<QWidget> about = w().aboutWindow();
+        QVERIFY(about);
+        QVERIFY(about->isVisible());
+        QCOMPARE(about->windowTitle(), QStringLiteral("About Chatterwisp"));
+        QVERIFY(!about->isModal());
+        QCOMPARE(about->parentWidget(), h->window.get());
+
+        // A second click keeps the one window and plays both gestures again.
+        w().cmdAbout->click();
+        QCOMPARE(h->log.size(), 4);
+        QCOMPARE(w().aboutWindow(), about.data());
+        QCOMPARE(w().findChildren<QDialog*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
+        QCOMPARE(w().forms().count(about.data()), 1);
+
+        // The main window still takes input while the About window is open.
+        w().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h->window.get()));
+        QVERIFY(about->isVisible());
+        w().TextBox->setFocus();
+        w().TextBox->moveCursor(QTextCursor::End);
+        QTest::keyClicks(w().TextBox, QStringLiteral("!"));
+        QVERIFY(w().TextBox->toPlainText().endsWith(QLatin1Char('!')));
+    }
+
+    void helpIsOneWindowAndClosesWithTheProgram() {
+        w().cmdHelp->click();
+        QVERIFY(h->log.isEmpty()); // help changes nothing and sends nothing
+        QPointer<QWidget> help = w().helpWindow();
+        QVERIFY(help && help->isVisible());
+        w().cmdHelp->click();
+        QCOMPARE(w().helpWindow(), help.data());
+        w().cmdAbout->click();
+        QPointer<QWidget> about = w().aboutWindow();
+
+        h->log.clear();
+        QVERIFY(w().close());
+        QVERIFY(!help || !help->isVisible());
+        QVERIFY(!about || !about->isVisible());
+        QCOMPARE(h->log, QStringList{QStringLiteral("NotifyIcon Delete")});
     }
 
     // Clipboard monitoring and Clear All

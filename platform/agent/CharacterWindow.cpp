@@ -1,0 +1,146 @@
+#include "CharacterWindow.h"
+
+#include <QBitmap>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace cw::agent {
+
+namespace {
+
+// Everything drawn, however faint, takes clicks; the rest of the window lets them through.
+QRegion drawnRegion(const QImage& frame, QSize logical) {
+    const QImage small = frame.size() == logical
+                             ? frame
+                             : frame.scaled(logical, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    const QImage argb = small.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage mono(logical, QImage::Format_MonoLSB);
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // black (1) is inside the region
+    mono.fill(0);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(row[x]) > 0)
+                mono.setPixel(x, y, 1);
+        }
+    }
+    return QRegion(QBitmap::fromImage(mono));
+}
+
+} // namespace
+
+CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& renderer)
+    : QWidget(nullptr,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
+      engine_(engine), renderer_(renderer), balloon_(new BalloonWindow(engine.data().balloon)) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+    setWindowTitle(engine.data().name);
+    setFixedSize(renderer.frameSize());
+    move(engine.position());
+
+    composeSoon_.setSingleShot(true);
+    composeSoon_.setInterval(0);
+    connect(&composeSoon_, &QTimer::timeout, this, &CharacterWindow::compose);
+    connect(&engine_, &CharacterEngine::frameChanged, &composeSoon_, qOverload<>(&QTimer::start));
+    connect(&engine_, &CharacterEngine::moved, this, [this](QPoint p) {
+        systemMove_ = false;
+        if (pos() != p)
+            move(p);
+        placeBalloon();
+    });
+    connect(&engine_, &CharacterEngine::visibilityChanged, this, [this](bool visible) {
+        if (visible) {
+            compose();
+            show();
+        } else {
+            hide();
+            balloon_->hide();
+        }
+    });
+    connect(&engine_, &CharacterEngine::balloonChanged, this, &CharacterWindow::updateBalloon);
+    compose();
+}
+
+CharacterWindow::~CharacterWindow() {
+    delete balloon_.data();
+}
+
+void CharacterWindow::compose() {
+    image_ = renderer_.render(engine_.animation(), engine_.frame(), engine_.mouth(), devicePixelRatioF());
+    ++composed_;
+    setMask(drawnRegion(image_, size()));
+    update();
+}
+
+void CharacterWindow::paintEvent(QPaintEvent*) {
+    if (!qFuzzyCompare(image_.devicePixelRatio(), devicePixelRatioF()))
+        compose();
+    QPainter p(this);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPoint(0, 0), image_);
+}
+
+void CharacterWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    engine_.dismissBalloon();
+    // The window manager moves the window where it can; without one, the window follows the mouse itself.
+    if (windowHandle() && windowHandle()->startSystemMove()) {
+        systemMove_ = true;
+        return;
+    }
+    dragOffset_ = event->globalPosition().toPoint() - pos();
+}
+
+void CharacterWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragOffset_)
+        return;
+    engine_.setPosition(event->globalPosition().toPoint() - *dragOffset_);
+}
+
+void CharacterWindow::mouseReleaseEvent(QMouseEvent*) {
+    dragOffset_.reset();
+    systemMove_ = false;
+}
+
+void CharacterWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // Only a move the window manager made for the user is news to the engine; others echo its own positions.
+    if (systemMove_ && pos() != engine_.position())
+        engine_.setPosition(pos());
+    placeBalloon();
+}
+
+QRect CharacterWindow::areaAt(const QRect& frame) const {
+    QScreen* screen = QGuiApplication::screenAt(frame.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void CharacterWindow::placeBalloon() {
+    if (!balloon_->isVisible())
+        return;
+    const QRect frame(engine_.position(), size());
+    balloon_->place(frame, areaAt(frame));
+}
+
+void CharacterWindow::updateBalloon() {
+    const CharacterEngine::Balloon& b = engine_.balloon();
+    if (!b.visible || !engine_.isVisible()) {
+        balloon_->hide();
+        return;
+    }
+    balloon_->setText(b.text, b.shown);
+    const QRect frame(engine_.position(), size());
+    balloon_->place(frame, areaAt(frame));
+    if (!balloon_->isVisible())
+        balloon_->show();
+}
+
+} // namespace cw::agent

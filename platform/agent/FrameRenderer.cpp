@@ -1,0 +1,111 @@
+#include "FrameRenderer.h"
+
+#include <QPainter>
+#include <cmath>
+
+namespace cw::agent {
+
+namespace {
+constexpr int kCacheKilobytes = 48 * 1024;
+constexpr qreal kMaxRasterSide = 4096;
+} // namespace
+
+FrameRenderer::FrameRenderer(std::shared_ptr<const CharacterData> data) : data_(std::move(data)) {
+    cache_.setMaxCost(kCacheKilobytes);
+    for (const Image& image : data_->images) {
+        auto svg = std::make_unique<QSvgRenderer>(image.svg);
+        if (!svg->isValid())
+            throw FormatError(
+                QStringLiteral("image \"%1\": the SVG document cannot be read").arg(image.name));
+        QSizeF size = svg->defaultSize();
+        if (size.isEmpty())
+            size = svg->viewBoxF().size();
+        if (size.isEmpty() || size.width() > limits::kSvgSide || size.height() > limits::kSvgSide)
+            throw FormatError(QStringLiteral("image \"%1\": its size %2 x %3 is outside 1 to %4")
+                                  .arg(image.name)
+                                  .arg(size.width())
+                                  .arg(size.height())
+                                  .arg(limits::kSvgSide));
+        sizes_.push_back(size);
+        svgs_.push_back(std::move(svg));
+    }
+}
+
+const QImage& FrameRenderer::raster(int image, qreal pixelsPerUnit) {
+    // Quantised so that nearly equal scales share one raster; bounded so no raster outgrows a large frame.
+    const qreal side = std::max(sizes_[image].width(), sizes_[image].height());
+    const qreal ppu = std::clamp(pixelsPerUnit, 1.0 / 64, std::min(64.0, kMaxRasterSide / side));
+    const quint64 step = quint64(std::max<qint64>(1, std::lround(ppu * 64)));
+    const quint64 key = quint64(image) << 32 | step;
+    if (const QImage* hit = cache_.object(key))
+        return *hit;
+    const qreal stepPpu = qreal(step) / 64;
+    const QSize pixels(std::max(1, int(std::ceil(sizes_[image].width() * stepPpu))),
+                       std::max(1, int(std::ceil(sizes_[image].height() * stepPpu))));
+    auto img = std::make_unique<QImage>(pixels, QImage::Format_ARGB32_Premultiplied);
+    img->fill(Qt::transparent);
+    {
+        QPainter p(img.get());
+        p.setRenderHint(QPainter::Antialiasing);
+        svgs_[image]->render(&p, QRectF(QPointF(0, 0), sizes_[image] * stepPpu));
+    }
+    const int cost = std::max<qsizetype>(1, img->sizeInBytes() / 1024);
+    const QImage* stored = img.get();
+    if (!cache_.insert(key, img.release(), cost)) {
+        // Larger than the whole cache: keep it only until the next call.
+        scratch_ = *stored;
+        return scratch_;
+    }
+    return *stored;
+}
+
+QImage FrameRenderer::renderImage(int image, qreal dpr) {
+    if (image < 0 || image >= int(sizes_.size()))
+        return {};
+    QImage out = raster(image, dpr);
+    out.setDevicePixelRatio(dpr);
+    return out;
+}
+
+QImage FrameRenderer::render(int animation, int frame, std::optional<Mouth> mouth, qreal dpr) {
+    const QSize frameSize(std::max(1, int(std::ceil(data_->width * dpr))),
+                          std::max(1, int(std::ceil(data_->height * dpr))));
+    QImage out(frameSize, QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
+    out.setDevicePixelRatio(dpr);
+    if (animation < 0 || animation >= int(data_->animations.size()))
+        return out;
+    const auto& frames = data_->animations[animation].frames;
+    if (frame < 0 || frame >= int(frames.size()))
+        return out;
+    const Frame& f = frames[frame];
+
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    auto draw = [&](int image, const QTransform& transform, qreal scale, qreal opacity) {
+        const QImage& pixels = raster(image, dpr * scale);
+        p.setTransform(transform);
+        p.setOpacity(opacity);
+        p.drawImage(QRectF(QPointF(0, 0), sizes_[image]), pixels);
+    };
+    for (const Layer& l : f.layers) {
+        const QSizeF size = sizes_[l.image];
+        const QPointF pivot =
+            l.hasPivot ? QPointF(l.pivotX, l.pivotY) : QPointF(size.width() / 2, size.height() / 2);
+        QTransform t;
+        t.translate(l.x, l.y);
+        t.translate(pivot.x(), pivot.y());
+        t.rotate(l.rotate);
+        t.scale(l.scale, l.scale);
+        t.translate(-pivot.x(), -pivot.y());
+        draw(l.image, t, l.scale, l.opacity);
+    }
+    if (mouth && f.hasMouth) {
+        QTransform t;
+        t.translate(f.mouth.x(), f.mouth.y());
+        draw(data_->mouths[int(*mouth)], t, 1.0, 1.0);
+    }
+    return out;
+}
+
+} // namespace cw::agent

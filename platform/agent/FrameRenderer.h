@@ -1,0 +1,42 @@
+#pragma once
+
+#include "CharacterData.h"
+#include "SpeechOutput.h"
+
+#include <QCache>
+#include <QImage>
+#include <QSizeF>
+#include <QSvgRenderer>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace cw::agent {
+
+/// Draws a character's frames from its SVG images. Each image is rasterised once per device pixel ratio and
+/// scale and kept in a bounded cache, so drawing a frame is only compositing.
+class FrameRenderer {
+public:
+    /// Throws FormatError naming the image when one of the SVG documents cannot be read.
+    explicit FrameRenderer(std::shared_ptr<const CharacterData> data);
+
+    QSize frameSize() const { return {data_->width, data_->height}; }
+    /// The frame with the mouth overlay (if any), at the given device pixel ratio, on a transparent
+    /// background.
+    QImage render(int animation, int frame, std::optional<Mouth> mouth, qreal devicePixelRatio);
+    /// One image on its own, at its own size.
+    QImage renderImage(int image, qreal devicePixelRatio);
+    /// The size an image is drawn at, in logical pixels.
+    QSizeF imageSize(int image) const { return sizes_[image]; }
+
+private:
+    const QImage& raster(int image, qreal pixelsPerUnit);
+
+    std::shared_ptr<const CharacterData> data_;
+    std::vector<std::unique_ptr<QSvgRenderer>> svgs_;
+    std::vector<QSizeF> sizes_;
+    QCache<quint64, QImage> cache_;
+    QImage scratch_;
+};
+
+} // namespace cw::agent

@@ -1,0 +1,37 @@
+#include "TtsSpeechOutput.h"
+
+#include "platform/tts/SpeechEngine.h"
+
+namespace cw::agent {
+
+namespace {
+
+// The speech engine behind the character's speech output; the request's own tags come after the defaults and
+// win.
+class TtsSpeechOutput final : public SpeechOutput {
+    Q_OBJECT
+public:
+    explicit TtsSpeechOutput(const VoiceDefaults& defaults) : prefix_(defaultTags(defaults)) {
+        connect(&engine_, &tts::SpeechEngine::started, this, &SpeechOutput::started);
+        connect(&engine_, &tts::SpeechEngine::word, this, &SpeechOutput::word);
+        connect(&engine_, &tts::SpeechEngine::mouth, this, &SpeechOutput::mouth);
+        connect(&engine_, &tts::SpeechEngine::finished, this, &SpeechOutput::finished);
+    }
+    quint64 speak(const QString& taggedRequest) override { return engine_.speak(prefix_ + taggedRequest); }
+    void stop() override { engine_.stop(); }
+    void setLanguageID(int languageId) override { engine_.setLanguageID(languageId); }
+
+private:
+    tts::SpeechEngine engine_;
+    QString prefix_;
+};
+
+} // namespace
+
+std::unique_ptr<SpeechOutput> makeSpeechOutput(const VoiceDefaults& defaults) {
+    return std::make_unique<TtsSpeechOutput>(defaults);
+}
+
+} // namespace cw::agent
+
+#include "TtsSpeechOutput.moc"

@@ -85,7 +85,7 @@ frmAbout::frmAbout(const AboutServices& services, const AppIdentity& identity, Q
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    setFixedSize(5640 / kTwipsPerPixel, 3780 / kTwipsPerPixel);
+    setFixedSize(px(5640), px(3780));
     setWindowIcon(QIcon(iconResourcePath()));
     setFont(windowFont(kArialText));
     // Esc, Enter, OK and the close box all end in done(); from then on this window is never shown again.

@@ -192,38 +192,6 @@ private slots:
         QVERIFY(qAbs(warning->y() - disclaimer->y()) <= 2);
     }
 
-    void coloursAndFonts_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QColor>("colour");
-        QTest::addColumn<int>("pixels");
-        QTest::addColumn<bool>("bold");
-        QTest::addColumn<bool>("underline");
-        QTest::newRow("Label3") << "Label3" << QColor(0, 0, 128) << 10 << false << false;
-        QTest::newRow("Label2") << "Label2" << QColor(0, 0, 128) << 10 << false << false;
-        QTest::newRow("Label1") << "Label1" << QColor(255, 0, 0) << 10 << true << false;
-        QTest::newRow("lblOwner2") << "lblOwner2" << QColor(255, 255, 192) << 10 << true << false;
-        QTest::newRow("lblOwner1") << "lblOwner1" << QColor(128, 64, 0) << 11 << true << true;
-        QTest::newRow("lblTitle") << "lblTitle" << QColor(0, 128, 0) << 21 << true << false;
-        QTest::newRow("lblDisclaimer") << "lblDisclaimer" << QColor(64, 64, 64) << 10 << false << false;
-        QTest::newRow("lblDescription") << "lblDescription" << QColor(Qt::black) << 10 << false << false;
-        QTest::newRow("lblVersion") << "lblVersion" << QApplication::palette().color(QPalette::WindowText)
-                                    << 11 << false << false;
-    }
-    void coloursAndFonts() {
-        QFETCH(QString, name);
-        QFETCH(QColor, colour);
-        QFETCH(int, pixels);
-        QFETCH(bool, bold);
-        QFETCH(bool, underline);
-        frmAbout about(services(), kIdentity, owner.get());
-        const QWidget* widget = control(&about, name.toLatin1().constData());
-        QCOMPARE(widget->palette().color(QPalette::WindowText), colour);
-        QCOMPARE(widget->font().pixelSize(), pixels);
-        QCOMPARE(widget->font().bold(), bold);
-        QCOMPARE(widget->font().underline(), underline);
-        QVERIFY(!widget->autoFillBackground());
-    }
-
     void linksShowThePointingHand() {
         frmAbout about(services(), kIdentity, owner.get());
         for (const char* name : {"Label2", "Label3", "lblOwner2"}) {

@@ -2,6 +2,7 @@
 #include "HelpWindow.h"
 
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
 #include <memory>

@@ -79,28 +79,31 @@ bool SysInfoLauncher::GetKeyValue(std::int32_t KeyRoot, const QString& KeyName, 
 }
 
 void SysInfoLauncher::StartSysInfo() {
+    // Every way of not finding or not starting the tool ends in the same message.
+    const auto unavailable = [this](const QString& why) {
+        qCInfo(lcSysInfo).noquote() << why;
+        messages_.show(unavailableMessage(), kMbOk, QString());
+    };
     try {
         QString path;
         if (!GetKeyValue(kHkeyLocalMachine, QString::fromLatin1(kPathKey), QString::fromLatin1(kPathValue),
                          path)) {
             if (!GetKeyValue(kHkeyLocalMachine, QString::fromLatin1(kFolderKey),
                              QString::fromLatin1(kFolderValue), path)) {
-                qCInfo(lcSysInfo) << "neither registry place names the system-information tool";
-                messages_.show(unavailableMessage(), kMbOk, QString());
+                unavailable(QStringLiteral("neither registry place names the system-information tool"));
                 return;
             }
             const QString program = path + QString::fromLatin1(kProgramFile);
             if (!shell_.fileExists(program)) {
-                qCInfo(lcSysInfo) << "no system-information program at" << program;
-                messages_.show(unavailableMessage(), kMbOk, QString());
+                unavailable(QStringLiteral("no system-information program at ") + program);
                 return;
             }
             path = program;
         }
         shell_.startProgram(path, kNormalFocus);
     } catch (const std::exception& error) {
-        qCWarning(lcSysInfo) << "cannot start the system-information tool:" << error.what();
-        messages_.show(unavailableMessage(), kMbOk, QString());
+        unavailable(QStringLiteral("cannot start the system-information tool: ") +
+                    QString::fromLocal8Bit(error.what()));
     }
 }
 

@@ -57,11 +57,17 @@ private slots:
 
         // Then the report: a message box titled "Chatterwisp" that is not the main window.
         const auto report = DesktopDriver::waitForWindow(
-            QStringLiteral("^Chatterwisp$"), [](const QString& w) { return !isMainWindow(w); }, 15000,
-            process.processId());
+            QStringLiteral("^Chatterwisp$"),
+            [](const QString& w) { return !isMainWindow(w) && DesktopDriver::geometry(w).width() > 100; },
+            15000, process.processId());
         QVERIFY2(report, "no error report appeared");
         DesktopDriver::screenshot(QStringLiteral("root"), screenshots + QStringLiteral("/error-report.png"));
-        QCOMPARE(DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$"), process.processId()).size(), 2);
+        int reports = 0; // the tray icon's small window carries the title too
+        for (const QString& window :
+             DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$"), process.processId())) {
+            reports += !isMainWindow(window) && DesktopDriver::geometry(window).width() > 100 ? 1 : 0;
+        }
+        QCOMPARE(reports, 1);
         QCOMPARE(process.state(), QProcess::Running); // it waits for the user to read the report
 
         DesktopDriver::sendKeys(*report, {QStringLiteral("Return")});

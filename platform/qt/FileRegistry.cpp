@@ -57,7 +57,7 @@ QString decodeText(const QByteArray& bytes) {
                                                             : QStringConverter::Utf16BE);
         return decoder.decode(bytes.mid(2));
     }
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInvalidToNull);
+    QStringDecoder decoder(QStringConverter::Utf8);
     return decoder.decode(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes);
 }
 

@@ -11,7 +11,7 @@ packages=(
     # run: fonts that stand in for the classic dialog fonts, and the audio back end Qt Multimedia uses
     fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libqt6multimedia6 gstreamer1.0-plugins-base
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools
-    xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer
+    xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer openbox
 )
 
 missing=()

@@ -91,6 +91,9 @@ bool isEmbeddedPicture(QStringView value) {
 
 // Every url(...) in a style or presentation attribute must point inside the document.
 QString cssProblem(QStringView css) {
+    if (!css.contains(QStringLiteral("url"), Qt::CaseInsensitive) &&
+        !css.contains(QStringLiteral("@import"), Qt::CaseInsensitive))
+        return {};
     if (css.contains(QStringLiteral("@import"), Qt::CaseInsensitive))
         return QStringLiteral("a style sheet imports another one (@import)");
     static const QRegularExpression url(QStringLiteral("url\\s*\\(\\s*['\"]?\\s*([^'\"\\)\\s]*)"),

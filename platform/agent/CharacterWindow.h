@@ -25,6 +25,8 @@ public:
     /// How many times the frame has been composed (for tests of "nothing drawn when nothing changes").
     int framesComposed() const { return composed_; }
     BalloonWindow& balloon() { return *balloon_; }
+    /// Where the window takes clicks: everything drawn in the current frame.
+    const QRegion& inputRegion() const { return region_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -43,6 +45,8 @@ private:
     FrameRenderer& renderer_;
     QPointer<BalloonWindow> balloon_; // a top-level window of its own, deleted with this one
     QImage image_;
+    QRegion region_;
+    bool shapes_ = true; // whether the platform can give a window a shape
     QTimer composeSoon_;
     int composed_ = 0;
     std::optional<QPoint> dragOffset_;

@@ -31,27 +31,46 @@ FrameRenderer::FrameRenderer(std::shared_ptr<const CharacterData> data) : data_(
     }
 }
 
-const QImage& FrameRenderer::raster(int image, qreal pixelsPerUnit) {
+const FrameRenderer::Raster& FrameRenderer::raster(int image, qreal pixelsPerUnit) {
     // Quantised so that nearly equal scales share one raster; bounded so no raster outgrows a large frame.
     const qreal side = std::max(sizes_[image].width(), sizes_[image].height());
     const qreal ppu = std::clamp(pixelsPerUnit, 1.0 / 64, std::min(64.0, kMaxRasterSide / side));
     const quint64 step = quint64(std::max<qint64>(1, std::lround(ppu * 64)));
     const quint64 key = quint64(image) << 32 | step;
-    if (const QImage* hit = cache_.object(key))
+    if (const Raster* hit = cache_.object(key))
         return *hit;
     const qreal stepPpu = qreal(step) / 64;
     const QSize pixels(std::max(1, int(std::ceil(sizes_[image].width() * stepPpu))),
                        std::max(1, int(std::ceil(sizes_[image].height() * stepPpu))));
-    auto img = std::make_unique<QImage>(pixels, QImage::Format_ARGB32_Premultiplied);
-    img->fill(Qt::transparent);
+    QImage full(pixels, QImage::Format_ARGB32_Premultiplied);
+    full.fill(Qt::transparent);
     {
-        QPainter p(img.get());
+        QPainter p(&full);
         p.setRenderHint(QPainter::Antialiasing);
         svgs_[image]->render(&p, QRectF(QPointF(0, 0), sizes_[image] * stepPpu));
     }
-    const int cost = std::max<qsizetype>(1, img->sizeInBytes() / 1024);
-    const QImage* stored = img.get();
-    if (!cache_.insert(key, img.release(), cost)) {
+    // Layers are often drawn on the whole frame with most of it empty: keep only the drawn part.
+    int top = pixels.height(), bottom = -1, left = pixels.width(), right = -1;
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(full.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            if (qAlpha(row[x]) != 0) {
+                top = std::min(top, y);
+                bottom = y;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    auto raster = std::make_unique<Raster>();
+    if (bottom >= 0) {
+        const QRect used(QPoint(left, top), QPoint(right, bottom));
+        raster->pixels = full.copy(used);
+        raster->logical = QRectF(QPointF(used.topLeft()) / stepPpu, QSizeF(used.size()) / stepPpu);
+    }
+    const int cost = int(std::max<qsizetype>(1, raster->pixels.sizeInBytes() / 1024));
+    const Raster* stored = raster.get();
+    if (!cache_.insert(key, raster.release(), cost)) {
         // Larger than the whole cache: keep it only until the next call.
         scratch_ = *stored;
         return scratch_;
@@ -62,8 +81,12 @@ const QImage& FrameRenderer::raster(int image, qreal pixelsPerUnit) {
 QImage FrameRenderer::renderImage(int image, qreal dpr) {
     if (image < 0 || image >= int(sizes_.size()))
         return {};
-    QImage out = raster(image, dpr);
+    const Raster& r = raster(image, dpr);
+    QImage out((sizes_[image] * dpr).toSize().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    out.fill(Qt::transparent);
     out.setDevicePixelRatio(dpr);
+    QPainter p(&out);
+    p.drawImage(r.logical, r.pixels);
     return out;
 }
 
@@ -83,10 +106,12 @@ QImage FrameRenderer::render(int animation, int frame, std::optional<Mouth> mout
     QPainter p(&out);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     auto draw = [&](int image, const QTransform& transform, qreal scale, qreal opacity) {
-        const QImage& pixels = raster(image, dpr * scale);
+        const Raster& r = raster(image, dpr * scale);
+        if (r.pixels.isNull())
+            return;
         p.setTransform(transform);
         p.setOpacity(opacity);
-        p.drawImage(QRectF(QPointF(0, 0), sizes_[image]), pixels);
+        p.drawImage(r.logical, r.pixels);
     };
     for (const Layer& l : f.layers) {
         const QSizeF size = sizes_[l.image];

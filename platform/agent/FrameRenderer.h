@@ -30,13 +30,18 @@ public:
     QSizeF imageSize(int image) const { return sizes_[image]; }
 
 private:
-    const QImage& raster(int image, qreal pixelsPerUnit);
+    /// An image rasterised at some scale, cut down to the part that is drawn.
+    struct Raster {
+        QImage pixels;
+        QRectF logical; // where the pixels go, in the image's own coordinates
+    };
+    const Raster& raster(int image, qreal pixelsPerUnit);
 
     std::shared_ptr<const CharacterData> data_;
     std::vector<std::unique_ptr<QSvgRenderer>> svgs_;
     std::vector<QSizeF> sizes_;
-    QCache<quint64, QImage> cache_;
-    QImage scratch_;
+    QCache<quint64, Raster> cache_;
+    Raster scratch_;
 };
 
 } // namespace cw::agent

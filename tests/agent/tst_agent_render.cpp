@@ -109,8 +109,8 @@ private slots:
         QVERIFY(rig.window.isVisible());
         QCOMPARE(rig.window.pos(), QPoint(100, 100));
         // Clicks pass through where nothing is drawn.
-        QVERIFY(rig.window.mask().contains(QPoint(20, 25)));
-        QVERIFY(!rig.window.mask().contains(QPoint(1, 1)));
+        QVERIFY(rig.window.inputRegion().contains(QPoint(20, 25)));
+        QVERIFY(!rig.window.inputRegion().contains(QPoint(1, 1)));
 
         rig.engine.moveTo({300, 200});
         rig.run(1100);

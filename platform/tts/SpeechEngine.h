@@ -2,12 +2,28 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 namespace cw::tts {
 
 /// The seven mouth shapes the character draws while speaking.
 enum class Mouth { Closed, Wide1, Wide2, Wide3, Wide4, Medium, Narrow };
+
+/// Where the engine's audio goes.
+enum class AudioOutput {
+    DefaultDevice, ///< the system's default output; without one the timeline runs silently on a clock
+    None           ///< always silent, the timeline on a clock
+};
+
+/// Figures about the current (or last) request, for tests and measurements.
+struct SpeechStatistics {
+    qint64 charactersBeforeFirstAudio = -1; ///< text synthesised before the first sample was ready
+    qint64 peakBufferedSamples = 0;         ///< the most samples waiting to be heard at once
+    qint64 nsToFirstSamples = -1;           ///< from speak() to the first synthesised samples
+    bool audible = false;                   ///< played through an output device (not only on the clock)
+    int sampleRate = 0;
+};
 
 /// Speaks one tagged request at a time through the default audio output and reports, in audible time,
 /// the words, mouth shapes and bookmarks of what is being heard. Knows nothing of windows.
@@ -16,7 +32,14 @@ class SpeechEngine : public QObject {
     Q_OBJECT
 public:
     explicit SpeechEngine(QObject* parent = nullptr);
+    explicit SpeechEngine(AudioOutput output, QObject* parent = nullptr);
     ~SpeechEngine() override;
+
+    /// The voices that can be chosen, the default first.
+    static QStringList voices();
+    /// The voice, pitch and speed of requests without tags (each request starts from them); an unknown voice
+    /// keeps the default one, out-of-range pitch or speed is clamped.
+    void setDefaults(const QString& voice, int pitchHz, int wordsPerMinute);
 
     /// Selects the language of speech (1033: US English).
     void setLanguageID(int languageId);
@@ -29,6 +52,8 @@ public:
     void stop();
     /// Whether a request is being spoken.
     bool isSpeaking() const;
+    /// Figures about the current or last request.
+    SpeechStatistics statistics() const;
 
 signals:
     /// The request has begun; `balloonText` is what the balloon shows (the spoken text without its tags,

@@ -1,0 +1,186 @@
+// tts_bench: figures for the speech engine, printed, never asserted. Run inside tools/headless.sh so the
+// default output is a PulseAudio null sink whose monitor can be recorded.
+//   request to first synthesised samples; request to first audible sample (found in the recording of the
+//   sink's monitor); synthesis real-time factor; Stop to silence; a 1 MB text: first samples, peak memory.
+#include "platform/tts/FliteVoice.h"
+#include "platform/tts/RequestSynthesizer.h"
+#include "platform/tts/SpeechEngine.h"
+#include "platform/tts/SpeechTags.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace cw::tts;
+
+namespace {
+
+constexpr int kRate = 16000;
+constexpr int kLoud = 600;
+
+/// Records the null sink's monitor (parec, 10 ms latency), remembering when each sample arrived.
+class MonitorRecorder {
+public:
+    explicit MonitorRecorder(const QElapsedTimer& clock) : clock_(clock) {}
+    bool start() {
+        const QString sink = qEnvironmentVariable("CW_NULL_SINK");
+        if (sink.isEmpty()) {
+            return false;
+        }
+        QObject::connect(&parec_, &QProcess::readyReadStandardOutput, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            pending_ += parec_.readAllStandardOutput();
+            const qint64 n = pending_.size() / 2;
+            const auto* s = reinterpret_cast<const qint16*>(pending_.constData());
+            for (qint64 i = 0; i < n; ++i) {
+                // The last sample of a read arrived now; earlier ones one sample period each before.
+                samples_.push_back({s[i], now - (n - 1 - i) * 1000000000LL / kRate});
+            }
+            pending_.remove(0, n * 2);
+        });
+        parec_.start(QStringLiteral("parec"),
+                     {"-d", sink + ".monitor", "--raw", "--format=s16le",
+                      QStringLiteral("--rate=%1").arg(kRate), "--channels=1", "--latency-msec=10"});
+        return parec_.waitForStarted(5000);
+    }
+    ~MonitorRecorder() {
+        parec_.kill();
+        parec_.waitForFinished(2000);
+    }
+    /// When the first loud sample after `from` (ns) was recorded; -1 if none yet.
+    qint64 firstLoudAfter(qint64 from) const {
+        for (const auto& [v, t] : samples_) {
+            if (t >= from && std::abs(int(v)) > kLoud) {
+                return t;
+            }
+        }
+        return -1;
+    }
+    qint64 lastLoudAfter(qint64 from) const {
+        qint64 last = -1;
+        for (const auto& [v, t] : samples_) {
+            if (t >= from && std::abs(int(v)) > kLoud) {
+                last = t;
+            }
+        }
+        return last;
+    }
+
+private:
+    const QElapsedTimer& clock_;
+    QProcess parec_;
+    QByteArray pending_;
+    std::vector<std::pair<qint16, qint64>> samples_;
+};
+
+double median(std::vector<double> v) {
+    if (v.empty()) {
+        return -1;
+    }
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+long peakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QElapsedTimer clock;
+    clock.start();
+
+    // Synthesis alone.
+    {
+        const FliteVoice voice;
+        const QString text =
+            QStringLiteral("The old clock in the hall struck nine, and everyone in the house went "
+                           "quiet. Outside, the snow kept falling on the empty street.");
+        synthesizeAll(voice, parseSpeechTags(text, {}));
+        QElapsedTimer t;
+        t.start();
+        const SynthChunk all = synthesizeAll(voice, parseSpeechTags(text, {}));
+        const double cpu = t.nsecsElapsed() / 1e9;
+        std::printf("synthesis real-time factor (%s): %.4f (%.1f ms for %.2f s of speech)\n",
+                    qPrintable(voice.name()), cpu / (double(all.samples.size()) / voice.sampleRate()),
+                    cpu * 1000, double(all.samples.size()) / voice.sampleRate());
+    }
+
+    SpeechEngine engine;
+    MonitorRecorder recorder(clock);
+    const bool recording = recorder.start();
+    if (!recording) {
+        std::printf(
+            "no null sink monitor to record (run inside tools/headless.sh): audible figures skipped\n");
+    }
+    QTest::qWait(500);
+
+    std::vector<double> firstSamples;
+    std::vector<double> firstAudible;
+    for (int i = 0; i < 9; ++i) {
+        QSignalSpy finished(&engine, &SpeechEngine::finished);
+        const qint64 asked = clock.nsecsElapsed();
+        engine.speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\Hello there."));
+        finished.wait(20000);
+        QTest::qWait(300);
+        firstSamples.push_back(engine.statistics().nsToFirstSamples / 1e6);
+        const qint64 heard = recorder.firstLoudAfter(asked);
+        if (heard >= 0) {
+            firstAudible.push_back((heard - asked) / 1e6);
+        }
+        std::printf("  request %d: first samples %.2f ms, first audible %.1f ms\n", i + 1,
+                    firstSamples.back(), heard >= 0 ? (heard - asked) / 1e6 : -1.0);
+    }
+    std::printf("request to first synthesised samples: median %.2f ms\n", median(firstSamples));
+    std::printf("request to first audible sample: median %.1f ms (%zu of 9 heard)\n", median(firstAudible),
+                firstAudible.size());
+
+    std::vector<double> silences;
+    for (int i = 0; i < 5 && recording; ++i) {
+        QSignalSpy finished(&engine, &SpeechEngine::finished);
+        engine.speak(
+            QStringLiteral("\\Spd=150\\This sentence goes on and on, and it will be cut short by a stop "
+                           "long before it reaches its end."));
+        QTest::qWait(1200);
+        const qint64 stopped = clock.nsecsElapsed();
+        engine.stop();
+        finished.wait(5000);
+        QTest::qWait(500);
+        const qint64 last = recorder.lastLoudAfter(stopped);
+        silences.push_back(last < 0 ? 0.0 : (last - stopped) / 1e6);
+    }
+    if (recording) {
+        std::printf("stop to silence: median %.1f ms, worst %.1f ms\n", median(silences),
+                    *std::max_element(silences.begin(), silences.end()));
+    }
+
+    {
+        QString huge;
+        while (huge.size() < 1024 * 1024) {
+            huge += QStringLiteral("A long text goes on, one sentence after another, for a very long time. ");
+        }
+        const long before = peakRssKb();
+        SpeechEngine silent(AudioOutput::None);
+        QSignalSpy finished(&silent, &SpeechEngine::finished);
+        silent.speak(huge);
+        QTest::qWait(3000);
+        const SpeechStatistics s = silent.statistics();
+        silent.stop();
+        finished.wait(5000);
+        std::printf("1 MB text: first samples after %.2f ms (%lld characters synthesised first); peak memory "
+                    "%ld MB (%+ld MB while speaking); at most %.1f s of audio buffered\n",
+                    s.nsToFirstSamples / 1e6, s.charactersBeforeFirstAudio, peakRssKb() / 1024,
+                    (peakRssKb() - before) / 1024, double(s.peakBufferedSamples) / s.sampleRate);
+    }
+    return 0;
+}

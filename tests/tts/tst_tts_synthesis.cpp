@@ -1,0 +1,238 @@
+// Speech synthesised from tagged requests: the voice follows the tags, tags are silent, long texts stream,
+// and the word and mouth timelines of fixed sentences stay as they were.
+#include "AudioAnalysis.h"
+#include "platform/tts/FliteVoice.h"
+#include "platform/tts/RequestSynthesizer.h"
+#include "platform/tts/SpeechTags.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+#include <cmath>
+
+using namespace cw::tts;
+
+namespace {
+
+const QString kParagraph = QStringLiteral(
+    "A small boat drifted along the quiet river while two children watched from the bridge. They counted the "
+    "ducks that followed it and laughed whenever one of them dived for bread. When the sun went down, their "
+    "mother called them home for supper, and they ran across the field together.");
+
+SynthChunk synth(const QString& request) {
+    const FliteVoice voice;
+    VoiceSettings defaults;
+    defaults.pitchHz = voice.naturalPitchHz();
+    defaults.wordsPerMinute = voice.naturalWordsPerMinute();
+    return synthesizeAll(voice, parseSpeechTags(request, defaults));
+}
+
+int wordCount(const QString& text) {
+    return int(text.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts).size());
+}
+
+std::vector<std::int16_t> sawtooth(double hz, int rate) {
+    std::vector<std::int16_t> out(static_cast<std::size_t>(rate));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double phase = std::fmod(double(i) * hz / rate, 1.0);
+        out[i] = std::int16_t((phase * 2 - 1) * 12000);
+    }
+    return out;
+}
+
+} // namespace
+
+class TestTtsSynthesis : public QObject {
+    Q_OBJECT
+private slots:
+    void pitchEstimatorReadsTones();
+    void pitchFollowsTheTag_data();
+    void pitchFollowsTheTag();
+    void speedFollowsTheTag_data();
+    void speedFollowsTheTag();
+    void tagsAreNeverAudible();
+    void volumeScalesTheSamples();
+    void monotoneFlattensTheIntonation();
+    void firstChunkOfAHugeTextIsAsSmallAsOfOneSentence();
+    void wordsFollowTheBalloonText();
+    void oddTextIsSpokenWithoutHarm();
+    void timelinesMatchTheKnownGoodOnes();
+};
+
+void TestTtsSynthesis::pitchEstimatorReadsTones() {
+    for (const double hz : {50.0, 60.0, 150.0, 300.0, 390.0}) {
+        const double got = test::medianPitchHz(sawtooth(hz, 16000), 16000);
+        QVERIFY2(std::abs(got - hz) / hz < 0.03,
+                 qPrintable(QStringLiteral("%1 Hz read as %2").arg(hz).arg(got)));
+    }
+}
+
+void TestTtsSynthesis::pitchFollowsTheTag_data() {
+    QTest::addColumn<int>("hz");
+    for (const int hz : {50, 60, 100, 200, 300, 400}) {
+        QTest::addRow("%d Hz", hz) << hz;
+    }
+}
+
+void TestTtsSynthesis::pitchFollowsTheTag() {
+    QFETCH(int, hz);
+    const SynthChunk audio =
+        synth(QStringLiteral("\\Pit=%1\\\\Spd=100\\\\Chr=\\").arg(hz) + kParagraph.section(u'.', 0, 0));
+    const double median = test::medianPitchHz(audio.samples, FliteVoice().sampleRate());
+    QVERIFY2(std::abs(median - hz) <= 0.1 * hz, qPrintable(QStringLiteral("median pitch %1 Hz").arg(median)));
+}
+
+void TestTtsSynthesis::speedFollowsTheTag_data() {
+    QTest::addColumn<int>("wpm");
+    for (const int wpm : {50, 100, 250, 350}) {
+        QTest::addRow("%d wpm", wpm) << wpm;
+    }
+}
+
+void TestTtsSynthesis::speedFollowsTheTag() {
+    QFETCH(int, wpm);
+    const SynthChunk audio = synth(QStringLiteral("\\Pit=60\\\\Spd=%1\\\\Chr=\\").arg(wpm) + kParagraph);
+    const double minutes = test::spokenSeconds(audio.samples, FliteVoice().sampleRate()) / 60;
+    const double got = wordCount(kParagraph) / minutes;
+    QVERIFY2(std::abs(got - wpm) <= 0.1 * wpm,
+             qPrintable(QStringLiteral("spoke %1 words a minute").arg(got)));
+}
+
+void TestTtsSynthesis::tagsAreNeverAudible() {
+    const SynthChunk plain =
+        synth(QStringLiteral("The quick brown fox jumps over the lazy dog. It was not amused."));
+    const SynthChunk tagged =
+        synth(QStringLiteral("\\Chr=\\The quick \\Mrk=3\\brown fox\\Vol=65535\\ jumps over "
+                             "\\ctx=\"unknown\"\\the la\\zy dog. It was not amused.\\"));
+    QCOMPARE(tagged.samples.size(), plain.samples.size());
+    QVERIFY(tagged.samples == plain.samples);
+}
+
+void TestTtsSynthesis::volumeScalesTheSamples() {
+    const QString text = QStringLiteral("Loud and clear.");
+    const auto peak = [](const SynthChunk& c) {
+        int p = 0;
+        for (const auto s : c.samples) {
+            p = std::max(p, std::abs(int(s)));
+        }
+        return p;
+    };
+    const int full = peak(synth(text));
+    const int half = peak(synth(QStringLiteral("\\Vol=32768\\") + text));
+    QVERIFY(full > 1000);
+    QVERIFY(std::abs(half - full / 2) <= 1);
+    QCOMPARE(peak(synth(QStringLiteral("\\Vol=0\\") + text)), 0);
+}
+
+void TestTtsSynthesis::monotoneFlattensTheIntonation() {
+    // The spread of pitch across the sentence: the middle half of the per-frame estimates.
+    const auto spread = [](const SynthChunk& c) {
+        std::vector<double> track;
+        const int rate = FliteVoice().sampleRate();
+        const std::size_t window = std::size_t(rate / 10);
+        for (std::size_t at = 0; at + window < c.samples.size(); at += window) {
+            const std::vector<std::int16_t> part(c.samples.begin() + long(at),
+                                                 c.samples.begin() + long(at + window));
+            const double hz = test::medianPitchHz(part, rate);
+            if (hz > 0) {
+                track.push_back(hz);
+            }
+        }
+        std::sort(track.begin(), track.end());
+        return track.size() < 4 ? 0.0 : track[track.size() * 3 / 4] - track[track.size() / 4];
+    };
+    const QString text =
+        QStringLiteral("\\Pit=150\\Why would anyone ever want to climb that mountain again?");
+    const double normal = spread(synth(text));
+    const double flat = spread(synth(QStringLiteral("\\Chr=\"Monotone\"\\") + text));
+    QVERIFY2(flat < normal / 2,
+             qPrintable(QStringLiteral("spread %1 Hz, monotone %2 Hz").arg(normal).arg(flat)));
+}
+
+void TestTtsSynthesis::firstChunkOfAHugeTextIsAsSmallAsOfOneSentence() {
+    const QString sentence = QStringLiteral("This sentence is spoken first. ");
+    QString huge;
+    while (huge.size() < 1024 * 1024) {
+        huge += QStringLiteral("And then a great deal more follows, sentence after sentence. ");
+    }
+    const FliteVoice voice;
+    RequestSynthesizer shortOne(voice, parseSpeechTags(sentence, {}));
+    RequestSynthesizer longOne(voice, parseSpeechTags(sentence + huge, {}));
+    const SynthChunk a = shortOne.next();
+    const SynthChunk b = longOne.next();
+    QVERIFY(!b.samples.empty());
+    QCOMPARE(longOne.charactersSynthesised(), shortOne.charactersSynthesised());
+    QCOMPARE(b.samples.size(), a.samples.size());
+    QVERIFY(!longOne.atEnd());
+    // A sentence longer than a chunk is not waited for either.
+    RequestSynthesizer runOn(voice, parseSpeechTags(huge.replace(u'.', u','), {}));
+    runOn.next();
+    QVERIFY(runOn.charactersSynthesised() <= 200);
+}
+
+void TestTtsSynthesis::wordsFollowTheBalloonText() {
+    const QString request =
+        QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\Send it to \\Ctx=\"E-mail\"\\bob@example.com, "
+                       "\\Map=\"please\"=\"pls\"\\ by 10:30 \"today\" (or never).");
+    const ParsedRequest parsed = parseSpeechTags(request, {});
+    const SynthChunk all = synthesizeAll(FliteVoice(), parsed);
+    QStringList words;
+    qint64 last = -1;
+    for (const TimelineEvent& e : all.events) {
+        QVERIFY(e.sample >= last);
+        last = e.sample;
+        if (e.kind == TimelineEvent::Kind::Word) {
+            words << parsed.balloonText.mid(e.start, e.length);
+        }
+    }
+    QCOMPARE(words, parsed.balloonText.split(u' '));
+    QCOMPARE(all.events.back().kind, TimelineEvent::Kind::End);
+    QCOMPARE(all.events.back().sample, qint64(all.samples.size()));
+}
+
+void TestTtsSynthesis::oddTextIsSpokenWithoutHarm() {
+    for (const QString& text :
+         {QStringLiteral("\u00e9t\u00e9 \u00fcber na\u00efve"),
+          QStringLiteral("\U0001F600 \u4e2d\u6587 \t\r\n"), QStringLiteral("!!! ??? ... ---"),
+          QStringLiteral("\\Pau=300\\"), QString(), QString(5000, u'x'),
+          QStringLiteral("1234567890123456789012345678901234567890")}) {
+        const ParsedRequest parsed = parseSpeechTags(text, {});
+        const SynthChunk all = synthesizeAll(FliteVoice(), parsed);
+        for (const TimelineEvent& e : all.events) {
+            QVERIFY(e.start >= 0 && e.start + e.length <= parsed.balloonText.size());
+            QVERIFY(e.sample >= 0 && e.sample <= qint64(all.samples.size()));
+        }
+    }
+}
+
+void TestTtsSynthesis::timelinesMatchTheKnownGoodOnes() {
+    // Each file holds a request on its first line ("request: ...") and the timeline it must give.
+    const QDir dir(QStringLiteral(CW_TTS_TIMELINES));
+    const QStringList files = dir.entryList({QStringLiteral("*.txt")}, QDir::Files);
+    QVERIFY(files.size() >= 3);
+    const bool update = qEnvironmentVariableIsSet("CW_UPDATE_TIMELINES");
+    const FliteVoice voice;
+    for (const QString& name : files) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QString content = QString::fromUtf8(file.readAll());
+        file.close();
+        const QString header = content.section(u'\n', 0, 0);
+        QVERIFY2(header.startsWith(QStringLiteral("request: ")), qPrintable(name));
+        const QString request = header.mid(9);
+        const ParsedRequest parsed = parseSpeechTags(request, {});
+        const QString expected =
+            header + u'\n' +
+            formatTimeline(synthesizeAll(voice, parsed).events, voice.sampleRate(), parsed.balloonText);
+        if (update) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+            file.write(expected.toUtf8());
+            continue;
+        }
+        QCOMPARE(expected, content);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTtsSynthesis)
+#include "tst_tts_synthesis.moc"

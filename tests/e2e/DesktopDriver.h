@@ -26,13 +26,20 @@ public:
         return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     }
 
-    /// The ids of the visible top-level windows whose title matches a regular expression.
+    /// The ids of the visible top-level windows whose title matches a regular expression (any title when the
+    /// pattern is empty), of one process when `pid` is given.
     static QStringList windowsNamed(const QString& pattern, qint64 pid = 0) {
         QStringList arguments{QStringLiteral("search"), QStringLiteral("--onlyvisible")};
+        if (pid && !pattern.isEmpty()) {
+            // Without --all, xdotool returns windows that match either condition.
+            arguments << QStringLiteral("--all");
+        }
         if (pid) {
             arguments << QStringLiteral("--pid") << QString::number(pid);
         }
-        arguments << QStringLiteral("--name") << pattern;
+        if (!pattern.isEmpty()) {
+            arguments << QStringLiteral("--name") << pattern;
+        }
         return run(QStringLiteral("xdotool"), arguments).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     }
 

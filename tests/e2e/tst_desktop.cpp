@@ -1,0 +1,113 @@
+// The real program on a real X server with a PulseAudio null sink and a tray host: the genie's window, the
+// tray icon bringing the main window back, and the About window by its access key.
+#include "DesktopDriver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+using namespace cw::test;
+
+namespace {
+bool isViewable(const QString& window) {
+    return DesktopDriver::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window})
+        .contains(QLatin1String("IsViewable"));
+}
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+private:
+    const QString program = QStringLiteral(CW_PROGRAM_PATH);
+    const QString screenshots = QStringLiteral(CW_SCREENSHOT_DIR);
+    QProcess process;
+    QString mainWindow;
+
+    qint64 pid() const { return process.processId(); }
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            QSKIP("needs an X server: run inside tools/headless.sh");
+        }
+        QDir().mkpath(screenshots);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(program, {});
+        QVERIFY(process.waitForStarted());
+        const auto window = DesktopDriver::waitForWindow(
+            QStringLiteral("^Chatterwisp$"),
+            [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(309, 271); }, 15000,
+            pid());
+        QVERIFY2(window, "the main window did not appear");
+        mainWindow = *window;
+    }
+
+    void cleanupTestCase() {
+        if (process.state() == QProcess::Running) {
+            process.terminate();
+            if (!process.waitForFinished(5000)) {
+                process.kill();
+                process.waitForFinished();
+            }
+        }
+    }
+
+    void theGenieArrivesAtHisPlace() {
+        // He swirls in, then floats to 676, 385; his frame is 200 x 220.
+        const auto genie = DesktopDriver::waitForWindow(
+            QStringLiteral("^Genie$"),
+            [](const QString& w) { return DesktopDriver::geometry(w).topLeft() == QPoint(676, 385); }, 4000,
+            pid());
+        QVERIFY2(genie, "the genie's window did not reach 676, 385");
+        QCOMPARE(DesktopDriver::geometry(*genie).size(), QSize(200, 220));
+        QTest::qWait(1500); // let the greeting play before the picture is taken
+        QVERIFY(DesktopDriver::screenshot(*genie, screenshots + QStringLiteral("/genie.png")));
+        QVERIFY(DesktopDriver::screenshot(mainWindow, screenshots + QStringLiteral("/main-window.png")));
+        QVERIFY(
+            DesktopDriver::screenshot(QStringLiteral("root"), screenshots + QStringLiteral("/desktop.png")));
+    }
+
+    void altAOpensTheAboutWindowAndEscClosesIt() {
+        DesktopDriver::sendKeys(mainWindow, {QStringLiteral("alt+a")});
+        const auto about = DesktopDriver::waitForWindow(
+            QStringLiteral("^About Chatterwisp$"),
+            [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(376, 252); }, 5000,
+            pid());
+        QVERIFY2(about, "Alt+A did not open the About window at its size");
+        QTest::qWait(300);
+        QVERIFY(DesktopDriver::screenshot(*about, screenshots + QStringLiteral("/about.png")));
+        DesktopDriver::sendKeys(*about, {QStringLiteral("Escape")});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            DesktopDriver::windowsNamed(QStringLiteral("^About Chatterwisp$"), pid()).isEmpty(), 5000);
+        QVERIFY(process.state() == QProcess::Running);
+    }
+
+    void aClickOnTheTrayIconRestoresTheMinimisedWindow() {
+        // The tray host embeds the icon as a small window of the program's.
+        const auto icon = DesktopDriver::waitForWindow(
+            QString(), [](const QString& w) { return DesktopDriver::geometry(w).width() <= 64; }, 5000,
+            pid());
+        QVERIFY2(icon, "no tray icon appeared");
+
+        // Minimising needs a window manager; this test brings its own.
+        QProcess windowManager;
+        windowManager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        if (!windowManager.waitForStarted()) {
+            QSKIP("openbox is not installed");
+        }
+        auto stopWindowManager = qScopeGuard([&windowManager] {
+            windowManager.terminate();
+            windowManager.waitForFinished(3000);
+        });
+        QTest::qWait(1000);
+        DesktopDriver::run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), mainWindow});
+        QTRY_VERIFY_WITH_TIMEOUT(!isViewable(mainWindow), 5000);
+
+        const QRect iconRect = DesktopDriver::geometry(*icon);
+        DesktopDriver::click(*icon, QPoint(iconRect.width() / 2, iconRect.height() / 2));
+        QTRY_VERIFY_WITH_TIMEOUT(isViewable(mainWindow), 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(DesktopTest)
+#include "tst_desktop.moc"

@@ -6,12 +6,17 @@ namespace cw::agent {
 
 namespace {
 
-// The speech engine behind the character's speech output; the request's own tags come after the defaults and
-// win.
+// The speech engine behind the character's speech output.
 class TtsSpeechOutput final : public SpeechOutput {
     Q_OBJECT
 public:
-    explicit TtsSpeechOutput(const VoiceDefaults& defaults) : prefix_(defaultTags(defaults)) {
+    explicit TtsSpeechOutput(const VoiceDefaults& defaults) {
+        // The engine takes the three defaults together; a character that gives only some of them gets those
+        // as tags ahead of each request, where the request's own tags still win.
+        if (!defaults.voice.isEmpty() && defaults.pitch > 0 && defaults.speed > 0)
+            engine_.setDefaults(defaults.voice, defaults.pitch, defaults.speed);
+        else
+            prefix_ = defaultTags(defaults);
         connect(&engine_, &tts::SpeechEngine::started, this, &SpeechOutput::started);
         connect(&engine_, &tts::SpeechEngine::word, this, &SpeechOutput::word);
         connect(&engine_, &tts::SpeechEngine::mouth, this, &SpeechOutput::mouth);

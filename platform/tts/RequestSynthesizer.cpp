@@ -1,6 +1,7 @@
 #include "platform/tts/RequestSynthesizer.h"
 
 #include "platform/tts/TextChunks.h"
+#include "platform/tts/Whisper.h"
 
 #include <algorithm>
 
@@ -112,6 +113,9 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
             const auto [wordStart, wordEnd] = wordAround(text, spoken.origin[found]);
             timing.words << ChunkTiming::Word{start, from + wordStart, piece.balloonStart + from + wordStart,
                                               wordEnd - wordStart};
+        }
+        if (piece.voice.character == VoiceCharacter::Whisper) {
+            utt.samples = whisper(utt.samples, sampleRate());
         }
         applyVolume(utt.samples, piece.voice.volume);
         chunk.samples = std::move(utt.samples);

@@ -9,9 +9,8 @@
 
 namespace cw::tts::test {
 
-/// The median fundamental frequency over the voiced frames (normalised autocorrelation over 60 ms frames,
-/// 40..600 Hz); 0 when nothing is voiced.
-inline double medianPitchHz(const std::vector<std::int16_t>& samples, int rate) {
+/// The pitch of each voiced frame (normalised autocorrelation over 60 ms frames every 10 ms, 40..600 Hz).
+inline std::vector<double> pitchTrack(const std::vector<std::int16_t>& samples, int rate) {
     const int frame = rate * 60 / 1000;
     const int hop = rate * 10 / 1000;
     const int minLag = rate / 600;
@@ -50,6 +49,12 @@ inline double medianPitchHz(const std::vector<std::int16_t>& samples, int rate) 
             }
         }
     }
+    return pitches;
+}
+
+/// The median fundamental frequency over the voiced frames; 0 when nothing is voiced.
+inline double medianPitchHz(const std::vector<std::int16_t>& samples, int rate) {
+    std::vector<double> pitches = pitchTrack(samples, rate);
     if (pitches.empty()) {
         return 0;
     }

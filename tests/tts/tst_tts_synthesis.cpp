@@ -54,6 +54,7 @@ private slots:
     void tagsAreNeverAudible();
     void volumeScalesTheSamples();
     void monotoneFlattensTheIntonation();
+    void whisperHasNoVoiceButKeepsTheWords();
     void firstChunkOfAHugeTextIsAsSmallAsOfOneSentence();
     void wordsFollowTheBalloonText();
     void oddTextIsSpokenWithoutHarm();
@@ -148,6 +149,27 @@ void TestTtsSynthesis::monotoneFlattensTheIntonation() {
     const double flat = spread(synth(QStringLiteral("\\Chr=\"Monotone\"\\") + text));
     QVERIFY2(flat < normal / 2,
              qPrintable(QStringLiteral("spread %1 Hz, monotone %2 Hz").arg(normal).arg(flat)));
+}
+
+void TestTtsSynthesis::whisperHasNoVoiceButKeepsTheWords() {
+    const QString text = QStringLiteral("Can you keep a secret? Nobody else must ever know about it.");
+    const SynthChunk normal = synth(text);
+    const SynthChunk whispered = synth(QStringLiteral("\\Chr=\"Whisper\"\\") + text);
+    const int rate = FliteVoice().sampleRate();
+    const auto rms = [](const SynthChunk& c) {
+        double sum = 0;
+        for (const auto s : c.samples) {
+            sum += double(s) * s;
+        }
+        return std::sqrt(sum / double(std::max<std::size_t>(c.samples.size(), 1)));
+    };
+    const std::size_t voiced = test::pitchTrack(normal.samples, rate).size();
+    QVERIFY(voiced > 50);
+    QVERIFY2(test::pitchTrack(whispered.samples, rate).size() * 10 < voiced,
+             qPrintable(QString::number(test::pitchTrack(whispered.samples, rate).size())));
+    QCOMPARE(whispered.samples.size(), normal.samples.size());
+    QVERIFY(rms(whispered) > 0.3 * rms(normal) && rms(whispered) < rms(normal));
+    QCOMPARE(whispered.events, normal.events); // the balloon and the mouth follow a whisper the same way
 }
 
 void TestTtsSynthesis::firstChunkOfAHugeTextIsAsSmallAsOfOneSentence() {

@@ -90,6 +90,8 @@ QStringList Agent::placesFor(const QString& fileName) const {
 }
 
 void Agent::Load(const QString& characterId, const QString& fileName) {
+    if (characters_.contains(characterId))
+        throw Failure(QStringLiteral("A character is already loaded under the id \"%1\".").arg(characterId));
     const QStringList places = placesFor(fileName);
     const QString intro =
         QStringLiteral("The character \"%1\" could not be loaded from \"%2\".").arg(characterId, fileName);
@@ -114,7 +116,6 @@ void Agent::Load(const QString& characterId, const QString& fileName) {
             auto renderer = std::make_unique<FrameRenderer>(data);
             auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
                                                 options_.makeSpeech(data->voice), options_.windows, this);
-            delete characters_.value(characterId);
             characters_.insert(characterId, character);
             return;
         } catch (const FormatError& e) {

@@ -68,7 +68,7 @@ public:
     explicit Agent(Options options, QObject* parent = nullptr);
     ~Agent() override;
 
-    /// Loading an id again replaces the character loaded under it.
+    /// An id can be loaded once: callers keep references to the character it gives.
     void Load(const QString& characterId, const QString& fileName) override;
     ICharacter& Item(const QString& characterId) override;
     /// The character under the id with its engine and window, or null.

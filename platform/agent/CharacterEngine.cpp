@@ -576,6 +576,11 @@ int CharacterEngine::pick(int bound) {
 void CharacterEngine::onStarted(quint64 id, const QString& text) {
     if (id != speechId_ || speechId_ == 0)
         return;
+    // Nothing to read (a request of tags only): no empty bubble.
+    if (text.trimmed().isEmpty()) {
+        hideBalloon();
+        return;
+    }
     balloon_ = {true, text, 0};
     balloonHideAt_ = -1;
     emit balloonChanged();

@@ -279,6 +279,18 @@ private slots:
         QVERIFY(!rig.engine.balloon().visible);
     }
 
+    void nothingToReadShowsNoBalloon() {
+        Rig rig;
+        rig.shown();
+        rig.speech.balloonText = QStringLiteral(" ");
+        const auto speak = rig.engine.speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\"));
+        for (int i = 0; i < 100; ++i) {
+            rig.clock.advance(10);
+            QVERIFY(!rig.engine.balloon().visible);
+        }
+        QVERIFY(rig.done(speak));
+    }
+
     void speakingPose() {
         // After "Read" the character speaks from the book: the pose holds and the mouth moves in it.
         Rig rig;

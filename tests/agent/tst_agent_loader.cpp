@@ -315,6 +315,10 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(cw::Failure, genie.Play(QStringLiteral("Juggle")));
         QVERIFY(genie.Play(QStringLiteral("Greet")) > 0);
         QVERIFY_THROWS_EXCEPTION(cw::Failure, agent.Item(QStringLiteral("Merlin")));
+        // The id is taken: loading it again would pull the character from under its callers.
+        QVERIFY_THROWS_EXCEPTION(cw::Failure,
+                                 agent.Load(QStringLiteral("Genie"), QStringLiteral("genie.acs")));
+        QCOMPARE(&agent.Item(QStringLiteral("Genie")), &genie);
 
         // A name with a folder is looked for only there.
         QCOMPARE(agent.placesFor(QStringLiteral("/x/genie.acs")), QStringList{"/x/genie.acs"});

@@ -313,6 +313,9 @@ void SpeechEngine::Impl::startOutput() {
         return;
     }
     idleClose.stop();
+    if (sink && (deviceFailed || sink->state() == QAudio::StoppedState)) {
+        closeSink(); // lost while idle: open the output afresh
+    }
     if (!sink) {
         QAudioFormat format;
         format.setSampleRate(sampleRate);

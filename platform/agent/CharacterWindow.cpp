@@ -1,5 +1,7 @@
 #include "CharacterWindow.h"
 
+#include "TaskbarHint.h"
+
 #include <QBitmap>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -59,6 +61,7 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
         if (visible) {
             compose();
             show();
+            keepOffTaskbar(*this);
         } else {
             hide();
             balloon_->hide();
@@ -143,8 +146,10 @@ void CharacterWindow::updateBalloon() {
     balloon_->setText(b.text, b.shown);
     const QRect frame(engine_.position(), size());
     balloon_->place(frame, areaAt(frame));
-    if (!balloon_->isVisible())
+    if (!balloon_->isVisible()) {
         balloon_->show();
+        keepOffTaskbar(*balloon_);
+    }
 }
 
 } // namespace cw::agent

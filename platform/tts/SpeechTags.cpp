@@ -116,7 +116,10 @@ public:
         QString text;
         while (i < n) {
             if (s[i] != u'\\') {
-                text += s[i++];
+                const qsizetype next = s.indexOf(u'\\', i);
+                const qsizetype end = next < 0 ? n : next;
+                text += QStringView(s).sliced(i, end - i);
+                i = end;
                 continue;
             }
             RawTag tag;

@@ -1,0 +1,197 @@
+// Speech through the real program: typed text spoken with the fields' pitch, Stop, clipboard monitoring, and
+// a clipboard owner that no longer answers. Recorded from the PulseAudio null sink of the headless desktop.
+#include "../tts/AudioAnalysis.h"
+#include "DesktopDriver.h"
+#include "SinkRecorder.h"
+
+#include <QtTest>
+#include <csignal>
+
+using namespace cw::test;
+using cw::tts::test::medianPitchHz;
+
+namespace {
+// Points of the main window, in window coordinates, left of where the genie stands.
+const QPoint kTextBox{60, 60};
+const QPoint kSayIt{29, 248};
+const QPoint kStop{73, 248};
+const QPoint kSpeedField{126, 185};
+const QString kSentence =
+    QStringLiteral("Hello there, this is the genie reading your words aloud for everyone.");
+} // namespace
+
+class SpeechTest : public QObject {
+    Q_OBJECT
+private:
+    const QString program = QStringLiteral(CW_PROGRAM_PATH);
+    QProcess process;
+    QString mainWindow;
+    SinkRecorder recorder;
+    int currentPreset = 1;
+
+    void typeIntoTextBox(const QString& text) {
+        DesktopDriver::click(mainWindow, kTextBox);
+        DesktopDriver::sendKeys(mainWindow, {QStringLiteral("ctrl+a"), QStringLiteral("BackSpace")});
+        DesktopDriver::run(QStringLiteral("xdotool"),
+                           {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("2"), text});
+    }
+    // Chooses preset 1 to 4 from the keyboard: the speed field, Tab to the selected preset, then arrows.
+    void choosePreset(int number) {
+        DesktopDriver::click(mainWindow, kSpeedField);
+        DesktopDriver::sendKeys(mainWindow, {QStringLiteral("Tab")});
+        for (; currentPreset < number; ++currentPreset) {
+            DesktopDriver::sendKeys(mainWindow, {QStringLiteral("Right")});
+        }
+        for (; currentPreset > number; --currentPreset) {
+            DesktopDriver::sendKeys(mainWindow, {QStringLiteral("Left")});
+        }
+    }
+    // What the sink plays after a click on Say it: from the first audible sample (the genie may play his
+    // gestures first), for `ms` milliseconds or, when `ms` is negative, until a second of silence; empty when
+    // nothing became audible.
+    std::vector<std::int16_t> sayItAndRecord(int ms) {
+        const std::size_t mark = recorder.samples().size();
+        DesktopDriver::click(mainWindow, kSayIt);
+        QDeadlineTimer deadline(15000);
+        std::size_t start = 0;
+        while (!deadline.hasExpired()) {
+            QTest::qWait(50);
+            const std::vector<std::int16_t> heard = recorder.since(mark);
+            const auto loud = std::find_if(heard.begin(), heard.end(),
+                                           [](std::int16_t s) { return std::abs(int(s)) > 1000; });
+            if (loud != heard.end()) {
+                start = mark + std::size_t(loud - heard.begin());
+                break;
+            }
+        }
+        if (start == 0) {
+            return {};
+        }
+        if (ms >= 0) {
+            QTest::qWait(ms);
+            return recorder.since(start);
+        }
+        QDeadlineTimer end(20000);
+        while (!end.hasExpired()) {
+            QTest::qWait(100);
+            const std::vector<std::int16_t> heard = recorder.since(start);
+            const std::size_t second = SinkRecorder::kRate;
+            if (heard.size() > second &&
+                !SinkRecorder::audible(std::vector<std::int16_t>(heard.end() - long(second), heard.end()))) {
+                break;
+            }
+        }
+        return recorder.since(start);
+    }
+    void stopAndSettle() {
+        DesktopDriver::click(mainWindow, kStop);
+        QTest::qWait(800);
+    }
+    QString textBoxText() {
+        DesktopDriver::click(mainWindow, kTextBox);
+        DesktopDriver::sendKeys(mainWindow, {QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
+        QTest::qWait(200);
+        return DesktopDriver::run(
+            QStringLiteral("xclip"),
+            {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
+    }
+
+private slots:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") || qEnvironmentVariableIsEmpty("CW_NULL_SINK")) {
+            QSKIP("needs the headless desktop of tools/headless.sh");
+        }
+        QVERIFY(recorder.start());
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(program, {});
+        QVERIFY(process.waitForStarted());
+        const auto window = DesktopDriver::waitForWindow(
+            QStringLiteral("^Chatterwisp$"),
+            [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(309, 271); }, 15000,
+            process.processId());
+        QVERIFY2(window, "the main window did not appear");
+        mainWindow = *window;
+        QTest::qWait(4000); // the greeting
+    }
+    void cleanupTestCase() {
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
+    void typedTextIsSpokenWithThePresetsPitch_data() {
+        QTest::addColumn<int>("preset");
+        QTest::addColumn<double>("hertz");
+        QTest::newRow("preset 3: 200 Hz") << 3 << 200.0;
+        QTest::newRow("preset 1: 60 Hz") << 1 << 60.0;
+    }
+    void typedTextIsSpokenWithThePresetsPitch() {
+        QFETCH(int, preset);
+        QFETCH(double, hertz);
+        typeIntoTextBox(kSentence);
+        choosePreset(preset);
+        const std::vector<std::int16_t> heard =
+            sayItAndRecord(-1); // the whole sentence: its pitch falls as it goes
+        stopAndSettle();
+        QVERIFY2(SinkRecorder::audible(heard), "nothing was heard");
+        const double pitch = medianPitchHz(heard, SinkRecorder::kRate);
+        QVERIFY2(pitch > hertz * 0.85 && pitch < hertz * 1.15,
+                 qPrintable(QStringLiteral("median pitch %1 Hz, wanted %2 Hz").arg(pitch).arg(hertz)));
+    }
+
+    void stopSilencesTheGenie() {
+        typeIntoTextBox(kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
+        const std::vector<std::int16_t> before = sayItAndRecord(1000);
+        QVERIFY(SinkRecorder::audible(before));
+        DesktopDriver::click(mainWindow, kStop);
+        QTest::qWait(300);
+        const std::size_t mark = recorder.samples().size();
+        QTest::qWait(1500); // the sentence would go on for many seconds more
+        QVERIFY2(!SinkRecorder::audible(recorder.since(mark)), "speech went on after Stop");
+    }
+
+    void copiedTextLandsInTheBoxAndIsSpoken() {
+        DesktopDriver::sendKeys(mainWindow, {QStringLiteral("alt+p")}); // monitoring on
+        QTest::qWait(300);
+        QProcess owner; // xclip owns the clipboard while it runs
+        owner.start(QStringLiteral("xclip"),
+                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        QVERIFY(owner.waitForStarted());
+        owner.write("copied from another program");
+        owner.closeWriteChannel();
+        QTest::qWait(2600); // one tick at the most
+        owner.kill();
+        owner.waitForFinished();
+        QCOMPARE(textBoxText(), QStringLiteral("copied from another program"));
+        const std::vector<std::int16_t> heard = sayItAndRecord(500);
+        stopAndSettle();
+        QVERIFY(SinkRecorder::audible(heard));
+    }
+
+    void aFrozenClipboardOwnerDoesNotHoldUpSayIt() {
+        QProcess owner;
+        owner.start(QStringLiteral("xclip"),
+                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        QVERIFY(owner.waitForStarted());
+        owner.write("frozen text");
+        owner.closeWriteChannel();
+        QTest::qWait(300);
+        ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
+        auto thaw = qScopeGuard([&owner] {
+            ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+            owner.kill();
+            owner.waitForFinished();
+        });
+        QTest::qWait(4500); // ticks now ask an owner that never answers
+        const std::vector<std::int16_t> heard = sayItAndRecord(1500);
+        QVERIFY2(SinkRecorder::audible(heard),
+                 "Say it did not speak at once while the clipboard owner was frozen");
+        stopAndSettle();
+        QVERIFY(process.state() == QProcess::Running);
+    }
+};
+
+QTEST_GUILESS_MAIN(SpeechTest)
+#include "tst_speech.moc"

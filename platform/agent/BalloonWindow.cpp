@@ -1,8 +1,10 @@
 #include "BalloonWindow.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QTextLayout>
 
 namespace cw::agent {
@@ -121,16 +123,11 @@ void BalloonWindow::place(const QRect& character, const QRect& area) {
     }
     tailTip_ = tip - window.topLeft();
     setGeometry(window);
+    reshape();
     update();
 }
 
-void BalloonWindow::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.fillRect(rect(), Qt::transparent);
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-
+QRectF BalloonWindow::bodyRect() const {
     QRectF body = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     switch (side_) {
     case Side::Above:
@@ -146,6 +143,11 @@ void BalloonWindow::paintEvent(QPaintEvent*) {
         body.setRight(body.right() - kTail);
         break;
     }
+    return body;
+}
+
+QPainterPath BalloonWindow::outline() const {
+    const QRectF body = bodyRect();
     QPainterPath bubble;
     bubble.addRoundedRect(body, kRadius, kRadius);
     const QPointF tip = QPointF(tailTip_) + QPointF(0.5, 0.5);
@@ -168,10 +170,31 @@ void BalloonWindow::paintEvent(QPaintEvent*) {
     else
         triangle({body.right() - 1, baseAt - 7}, {body.right() - 1, baseAt + 7});
     tail.closeSubpath();
+    return bubble.united(tail).simplified();
+}
+
+void BalloonWindow::reshape() {
+    // Without a compositor the corners outside the bubble would show black: give the window the bubble's
+    // shape.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == u"offscreen" || platform == u"minimal")
+        return;
+    QPainterPathStroker stroker;
+    stroker.setWidth(3);
+    setMask(QRegion(outline().united(stroker.createStroke(outline())).toFillPolygon().toPolygon()));
+}
+
+void BalloonWindow::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(rect(), Qt::transparent);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.setPen(QPen(QColor::fromRgba(style_.border), 1.2));
     p.setBrush(QColor::fromRgba(style_.background));
-    p.drawPath(bubble.united(tail).simplified());
+    p.drawPath(outline());
 
+    const QRectF body = bodyRect();
     p.setFont(font_);
     p.setPen(QColor::fromRgba(style_.foreground));
     const QFontMetrics fm(font_);

@@ -3,6 +3,7 @@
 #include "CharacterData.h"
 
 #include <QFont>
+#include <QPainterPath>
 #include <QWidget>
 
 namespace cw::agent {
@@ -36,6 +37,9 @@ private:
     };
     void relayout();
     QSize bubbleSize() const;
+    QRectF bodyRect() const;
+    QPainterPath outline() const;
+    void reshape();
 
     BalloonStyle style_;
     QFont font_;

@@ -12,6 +12,14 @@ bool hasSomethingToSay(const QString& text) {
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
+/// Whether `text` ends a sentence or a clause, where flite's own pause belongs.
+bool endsClause(const QString& text) {
+    const QString t = text.trimmed();
+    return t.isEmpty() || QStringLiteral(".!?;:,").contains(t.back()) || text.endsWith(u'\n') ||
+           (t.size() > 1 && QStringLiteral("\"')").contains(t.back()) &&
+            QStringLiteral(".!?;:,").contains(t[t.size() - 2]));
+}
+
 /// The whitespace-delimited run of `text` around `at`.
 std::pair<int, int> wordAround(const QString& text, int at) {
     int start = at;
@@ -56,6 +64,7 @@ SynthChunk RequestSynthesizer::next() {
             mouth_ = Mouth::Closed;
         }
         chunk.samples.assign(std::size_t(qint64(piece.value) * sampleRate() / 1000), 0);
+        joinNext_ = true; // what follows a pause starts at once
         position_ += qint64(chunk.samples.size());
         ++piece_;
         return chunk;
@@ -85,16 +94,28 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         const SpokenText spoken = spokenForm(text, piece.voice.context);
         Utterance utt = voice_.synthesize(spoken.text, piece.voice);
         characters_ += spoken.text.size();
+        // flite frames every utterance with silence. Speech starts at once, so the first sound of a request
+        // loses its leading silence; where a tag or the length limit cut a sentence, or a pause tag stands,
+        // the pieces join without the silence flite would put between sentences.
+        const qint64 keep = sampleRate() / 200; // 5 ms
         qint64 trim = 0;
-        if (!audioYet_ && !utt.phones.isEmpty() && utt.phones.front().name == "pau") {
-            // Speech starts at once: drop the leading silence of the request's first sound, keeping 5 ms.
-            trim = std::max<qint64>(0, utt.phones.front().end - sampleRate() / 200);
-            trim = std::min<qint64>(trim, qint64(utt.samples.size()));
+        if ((!audioYet_ || joinNext_) && !utt.phones.isEmpty() && utt.phones.front().name == "pau") {
+            trim = std::clamp<qint64>(utt.phones.front().end - keep, 0, qint64(utt.samples.size()));
             utt.samples.erase(utt.samples.begin(), utt.samples.begin() + trim);
+        }
+        const bool beforePause = lastOfPiece && piece_ + 1 < request_.pieces.size() &&
+                                 request_.pieces[piece_ + 1].kind == SpeechPiece::Kind::Pause;
+        const bool lastOfRequest = lastOfPiece && piece_ + 1 >= request_.pieces.size();
+        joinNext_ = beforePause || (!lastOfRequest && !endsClause(text));
+        if (joinNext_ && utt.phones.size() > 1 && utt.phones.back().name == "pau") {
+            const qint64 pauseStart = utt.phones[utt.phones.size() - 2].end - trim;
+            utt.samples.resize(
+                std::size_t(std::clamp<qint64>(pauseStart + keep, 0, qint64(utt.samples.size()))));
         }
         audioYet_ = audioYet_ || !utt.samples.empty();
         for (auto& phone : utt.phones) {
-            timing.phones << ChunkTiming::Phone{phone.name, std::max<qint64>(0, phone.end - trim)};
+            timing.phones << ChunkTiming::Phone{
+                phone.name, std::clamp<qint64>(phone.end - trim, 0, qint64(utt.samples.size()))};
         }
         int cursor = 0;
         for (const auto& token : utt.tokens) {

@@ -44,6 +44,7 @@ private:
     qint64 characters_ = 0;
     Mouth mouth_ = Mouth::Closed;
     bool audioYet_ = false;
+    bool joinNext_ = false; ///< the next chunk continues this one: no silence between them
 };
 
 /// Scales samples by a volume of 0 (silent) to 65535 (unchanged). Pure.

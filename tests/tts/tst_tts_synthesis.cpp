@@ -53,6 +53,8 @@ private slots:
     void speedFollowsTheTag();
     void tagsAreNeverAudible();
     void volumeScalesTheSamples();
+    void pauseLastsAsLongAsAsked();
+    void voiceChangeMidSentenceAddsNoSilence();
     void monotoneFlattensTheIntonation();
     void whisperHasNoVoiceButKeepsTheWords();
     void firstChunkOfAHugeTextIsAsSmallAsOfOneSentence();
@@ -108,6 +110,50 @@ void TestTtsSynthesis::tagsAreNeverAudible() {
                              "\\ctx=\"unknown\"\\the la\\zy dog. It was not amused.\\"));
     QCOMPARE(tagged.samples.size(), plain.samples.size());
     QVERIFY(tagged.samples == plain.samples);
+}
+
+namespace {
+/// For each word that follows a closed mouth, how long the mouth stayed closed before it, in milliseconds.
+QList<qint64> closedBeforeWords(const SynthChunk& c, int rate) {
+    QList<qint64> gaps;
+    qint64 closedAt = -1;
+    for (const TimelineEvent& e : c.events) {
+        if (e.kind == TimelineEvent::Kind::Mouth) {
+            closedAt = e.mouth == Mouth::Closed ? e.sample : -1;
+        } else if (e.kind == TimelineEvent::Kind::Word && closedAt >= 0) {
+            gaps << (e.sample - closedAt) * 1000 / rate;
+            closedAt = -1;
+        }
+    }
+    return gaps;
+}
+} // namespace
+
+void TestTtsSynthesis::pauseLastsAsLongAsAsked() {
+    // flite's own silence around the pieces is left out: the pause is what was asked for.
+    const SynthChunk c = synth(QStringLiteral("\\Spd=100\\Wait\\Pau=800\\ for it"));
+    const QList<qint64> gaps = closedBeforeWords(c, FliteVoice().sampleRate());
+    QCOMPARE(gaps.size(), 1);
+    QVERIFY2(std::abs(gaps[0] - 800) <= 15, qPrintable(QString::number(gaps[0])));
+    // And it is silent.
+    const int rate = FliteVoice().sampleRate();
+    const auto closed = std::find_if(c.events.begin(), c.events.end(), [](const TimelineEvent& e) {
+        return e.kind == TimelineEvent::Kind::Mouth && e.mouth == Mouth::Closed;
+    });
+    const qint64 from = closed->sample + rate / 100;
+    QVERIFY(std::all_of(c.samples.begin() + long(from), c.samples.begin() + long(from + rate * 3 / 4),
+                        [](std::int16_t v) { return std::abs(int(v)) < 100; }));
+}
+
+void TestTtsSynthesis::voiceChangeMidSentenceAddsNoSilence() {
+    // Tags inside a sentence split it for the synthesiser, but not for the listener: no pause at the joins.
+    const SynthChunk split =
+        synth(QStringLiteral("\\Spd=200\\I said that you \\Emp\\should \\Vol=30000\\never do this again."));
+    const QList<qint64> gaps = closedBeforeWords(split, FliteVoice().sampleRate());
+    QVERIFY(!gaps.isEmpty());
+    for (const qint64 gap : gaps) {
+        QVERIFY2(gap <= 15, qPrintable(QString::number(gap)));
+    }
 }
 
 void TestTtsSynthesis::volumeScalesTheSamples() {

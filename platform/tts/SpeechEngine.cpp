@@ -194,7 +194,8 @@ QStringList SpeechEngine::voices() {
 void SpeechEngine::setDefaults(const QString& voice, int pitchHz, int wordsPerMinute) {
     const VoiceLimits limits;
     d->voiceName = FliteVoice::names().contains(voice) ? voice : FliteVoice::names().front();
-    d->sampleRate = FliteVoice(d->voiceName).sampleRate();
+    d->sampleRate =
+        FliteVoice(d->voiceName).sampleRate(); // for the next request; the current one keeps its own
     d->defaults.pitchHz = std::clamp(pitchHz, limits.minPitchHz, limits.maxPitchHz);
     d->defaults.wordsPerMinute =
         std::clamp(wordsPerMinute, limits.minWordsPerMinute, limits.maxWordsPerMinute);
@@ -248,10 +249,11 @@ void SpeechEngine::stop() {
     if (!d->current) {
         return;
     }
-    d->current->stream->abort();
-    d->closeSink();
-    d->tick.stop();
+    // Taken out first: closing the output runs the event loop, and a receiver may start the next request.
     const std::unique_ptr<Impl::Current> old = std::move(d->current);
+    old->stream->abort();
+    d->tick.stop();
+    d->closeSink();
     d->lastStatistics = old->statistics;
     // Reported from the event loop, so a caller that starts the next request on finished() is not re-entered.
     QMetaObject::invokeMethod(
@@ -313,12 +315,13 @@ void SpeechEngine::Impl::startOutput() {
         return;
     }
     idleClose.stop();
-    if (sink && (deviceFailed || sink->state() == QAudio::StoppedState)) {
-        closeSink(); // lost while idle: open the output afresh
+    if (sink && (deviceFailed || sink->state() == QAudio::StoppedState ||
+                 sink->format().sampleRate() != c.statistics.sampleRate)) {
+        closeSink(); // lost while idle, or opened for another voice: open the output afresh
     }
     if (!sink) {
         QAudioFormat format;
-        format.setSampleRate(sampleRate);
+        format.setSampleRate(c.statistics.sampleRate);
         format.setChannelCount(1);
         format.setSampleFormat(QAudioFormat::Int16);
         sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
@@ -357,9 +360,9 @@ qint64 SpeechEngine::Impl::audiblePosition() {
         useClockFrom(c.heard);
     }
     if (c.onClock) {
-        return std::max(c.heard, c.clockBase + c.clock.elapsed() * sampleRate / 1000);
+        return std::max(c.heard, c.clockBase + c.clock.elapsed() * c.statistics.sampleRate / 1000);
     }
-    const qint64 processed = sink->processedUSecs() * sampleRate / 1000000 - c.deviceBase;
+    const qint64 processed = sink->processedUSecs() * c.statistics.sampleRate / 1000000 - c.deviceBase;
     const qint64 consumed = c.stream->consumed();
     const qint64 played = std::min(processed, consumed);
     qCDebug(lcTts) << "device at" << processed << "samples, has" << consumed << "samples," << sink->state()

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace cw {
@@ -24,6 +26,7 @@ ICharacter& SpeechCommands::character() const {
 }
 
 void SpeechCommands::Button_Click() {
+    finishPendingFill(); // speak the whole of the last clipboard text, never a part of it
     const bool textChanged = state_.TextChanged.isTrue();
     character().Show();
     if (textChanged) {
@@ -62,6 +65,7 @@ void SpeechCommands::txtspeed_KeyPress(int) {
 }
 
 void SpeechCommands::chkpaste_Click() {
+    finishPendingFill();
     ++clipboardGeneration_;
     if (state_.MonitorClipboard == kFalse) {
         c_.TextBox->setFocus();
@@ -85,6 +89,7 @@ void SpeechCommands::tmrClipboard_Timer() {
     if (state_.MonitorClipboard != kTrue) {
         return;
     }
+    finishPendingFill();
     const quint64 generation = clipboardGeneration_;
     QPointer<SpeechCommands> self(this);
     clipboard_.requestText([self, generation](std::optional<QString> text) {
@@ -98,15 +103,57 @@ void SpeechCommands::tmrClipboard_Timer() {
 }
 
 void SpeechCommands::applyClipboardText(const QString& text) {
-    if (c_.TextBox->toPlainText() == text) {
+    // Comparing the sizes first spares copying a long box on every tick.
+    if (c_.TextBox->document()->characterCount() - 1 == text.size() && c_.TextBox->toPlainText() == text) {
         return; // already shown: keep the caret and the scroll position where the user left them
     }
     c_.TextBox->setPlainText(QString());
-    c_.TextBox->setPlainText(text);
+    if (text.size() <= kFillPiece) {
+        c_.TextBox->setPlainText(text);
+        return;
+    }
+    pendingFill_ = text;
+    pendingFillAt_ = 0;
+    fillNextPiece(clipboardGeneration_);
+}
+
+void SpeechCommands::fillNextPiece(quint64 generation) {
+    if (generation != clipboardGeneration_ || pendingFillAt_ >= pendingFill_.size()) {
+        return;
+    }
+    // Pieces end at line breaks: growing one long line piece by piece would lay it out again every time.
+    qsizetype end = pendingFillAt_ + kFillPiece;
+    if (end < pendingFill_.size()) {
+        const qsizetype before = pendingFill_.lastIndexOf(QLatin1Char('\n'), end - 1);
+        if (before >= pendingFillAt_) {
+            end = before + 1;
+        } else {
+            const qsizetype after = pendingFill_.indexOf(QLatin1Char('\n'), end);
+            end = after < 0 ? pendingFill_.size() : after + 1;
+        }
+    }
+    QTextCursor cursor(c_.TextBox->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(pendingFill_.mid(pendingFillAt_, end - pendingFillAt_));
+    pendingFillAt_ = end;
+    if (pendingFillAt_ >= pendingFill_.size()) {
+        pendingFill_.clear();
+        pendingFillAt_ = 0;
+        return;
+    }
+    QTimer::singleShot(0, this, [this, generation] { fillNextPiece(generation); });
+}
+
+void SpeechCommands::finishPendingFill() {
+    const quint64 generation = clipboardGeneration_;
+    while (!pendingFill_.isEmpty() && generation == clipboardGeneration_) {
+        fillNextPiece(generation);
+    }
 }
 
 void SpeechCommands::cmdClear_Click() {
     ++clipboardGeneration_;
+    pendingFill_.clear();
     c_.TextBox->setPlainText(QString());
     clipboard_.clear();
     character().Play(QStringLiteral("DoMagic2"));

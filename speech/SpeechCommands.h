@@ -48,15 +48,24 @@ public:
     /// Clear All: empties the text box and the clipboard.
     void cmdClear_Click();
 
+    /// Texts longer than this go into the box about this much per event-loop turn, whole lines at a time, so
+    /// the window stays responsive.
+    static constexpr qsizetype kFillPiece = 128 * 1024;
+
 private:
     ICharacter& character() const;
     void applyClipboardText(const QString& text);
+    void fillNextPiece(quint64 generation);
+    void finishPendingFill();
 
     SpeechControls c_;
     MainWindowState& state_;
     IClipboard& clipboard_;
     // Bumped whenever the box or the clipboard is reset, so a read that was under way by then is not applied.
     quint64 clipboardGeneration_ = 0;
+    // The rest of a long clipboard text still to go into the box.
+    QString pendingFill_;
+    qsizetype pendingFillAt_ = 0;
 };
 
 } // namespace cw

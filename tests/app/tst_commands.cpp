@@ -338,6 +338,53 @@ private slots:
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("same text here"));
     }
 
+    void aLongClipboardTextArrivesInPiecesAndIsSpokenWhole() {
+        w().chkpaste->click();
+        QString longText;
+        while (longText.size() < 3 * SpeechCommands::kFillPiece + 10) {
+            longText += QStringLiteral("A line of copied text.\n");
+        }
+        h->clipboard.text = longText;
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        const qsizetype first = w().TextBox->toPlainText().size();
+        QVERIFY2(first > 0 && first < longText.size(), "the first piece goes in at once, the rest later");
+        h->log.clear();
+        w().Button->click(); // Say it before the rest has arrived: the whole text is spoken
+        QCOMPARE(h->log.at(2), speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + longText));
+        QCOMPARE(w().TextBox->toPlainText(), longText);
+    }
+
+    void clearAllStopsALongFill() {
+        w().chkpaste->click();
+        h->clipboard.text = QStringLiteral("line\n").repeated(SpeechCommands::kFillPiece);
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QVERIFY(!w().TextBox->toPlainText().isEmpty());
+        w().cmdClear->click();
+        QTest::qWait(50); // the rest of the fill would arrive now
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+    }
+
+    void aLongFillCompletesByItself() {
+        w().chkpaste->click();
+        h->clipboard.text = QStringLiteral("a few words\n").repeated(SpeechCommands::kFillPiece / 4);
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QVERIFY(w().TextBox->toPlainText().size() < h->clipboard.text.size());
+        QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
+    }
+
+    void aLongSingleLineGoesInWhole() {
+        w().chkpaste->click();
+        h->clipboard.text =
+            QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) + QStringLiteral("\nend");
+        w().speech().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText().size(), h->clipboard.text.size() - 3); // all but the last line
+        QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
+    }
+
     void aPictureOnlyClipboardEmptiesTheBox() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));

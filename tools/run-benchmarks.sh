@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Runs every benchmark that exists in a build folder and prints its figures. Expects the headless desktop of
-# tools/headless.sh (make bench provides it).
+# Runs every benchmark of a build folder and prints its figures. Expects the headless desktop of
+# tools/headless.sh (make bench provides it). Calibration programs are tools, not benchmarks, and are skipped.
 set -uo pipefail
 build=${1:-build}
+export QT_LOGGING_RULES=${QT_LOGGING_RULES:-"*.debug=false"}
 status=0
-for bench in "$build"/bench/*/bench_*; do
-    [[ -x "$bench" && -f "$bench" ]] || continue
-    echo "== $(basename "$bench")"
-    case "$(basename "$bench")" in
+for bench in "$build"/bench/*/*; do
+    [[ -f "$bench" && -x "$bench" ]] || continue
+    name=$(basename "$bench")
+    [[ "$name" == *calibrate* ]] && continue
+    echo "== $name"
+    case "$name" in
         bench_startup) "$bench" "$build/chatterwisp" 10 || status=1 ;;
         *) "$bench" || status=1 ;;
     esac

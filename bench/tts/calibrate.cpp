@@ -2,6 +2,8 @@
 // median pitch it reaches for a range of f0 targets. The figures go into the voice table of FliteVoice.cpp.
 #include "AudioAnalysis.h"
 #include "platform/tts/FliteVoice.h"
+#include "platform/tts/RequestSynthesizer.h"
+#include "platform/tts/SpeechTags.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -14,7 +16,22 @@ const char* const kCalibrationText =
     "The old lighthouse keeper climbed the narrow stairs every evening to light the lamp. Ships far out at "
     "sea watched for its steady beam, and the sailors knew that they were close to home. In winter the wind "
     "howled around the tower, but the light never failed, because he cleaned the glass and trimmed the wick "
-    "with great care.";
+    "with great care. Years later, when a modern beacon replaced the old lamp, people still remembered him. "
+    "Children asked their grandparents about the keeper, and the stories grew a little with every telling: "
+    "how "
+    "he rowed out in a storm to save three fishermen, how he kept a cat that hated water, and how he read "
+    "every "
+    "book in the village library twice. Nobody knows which stories are true, but the tower still stands. "
+    "Please remember to buy milk, eggs and some fresh bread on your way home tonight. I will be back late, "
+    "so "
+    "do not wait for me with dinner. If anyone calls about the car, tell them it is ready on Monday. Thanks "
+    "a "
+    "lot, and see you tomorrow morning. The dog ran to the gate and barked at the man with the red hat. He "
+    "did not stop, and the dog sat down in the sun. It was a hot day, and the road was dry and long. Far "
+    "away, "
+    "a bell rang twice, and then all was still again. The government published detailed figures on regional "
+    "employment yesterday, showing considerable improvement in manufacturing and tourism. Economists "
+    "cautioned, however, that international competition remains a serious challenge for smaller businesses.";
 }
 
 int main() {
@@ -26,11 +43,16 @@ int main() {
         p.f0Mean = voice.naturalPitchHz();
         p.stretch = 1.0;
         voice.synthesizeWith(QStringLiteral("Warm up."), p);
+        // Spoken the way the engine speaks it, a sentence at a time, at duration stretch 1.
+        VoiceSettings settings;
+        settings.pitchHz = voice.naturalPitchHz();
+        settings.wordsPerMinute = voice.naturalWordsPerMinute();
+        const double stretch = voice.durationStretchFor(settings.wordsPerMinute);
         QElapsedTimer timer;
         timer.start();
-        const Utterance natural = voice.synthesizeWith(text, p);
+        const SynthChunk natural = synthesizeAll(voice, parseSpeechTags(text, settings));
         const double cpu = timer.nsecsElapsed() / 1e9;
-        const double seconds = test::spokenSeconds(natural.samples, voice.sampleRate());
+        const double seconds = test::spokenSeconds(natural.samples, voice.sampleRate()) / stretch;
         std::printf("%s: %d words in %.2f s at stretch 1: %.1f wpm; synthesised in %.3f s (real-time factor "
                     "%.4f)\n",
                     qPrintable(name), words, seconds, words * 60.0 / seconds, cpu,

@@ -14,8 +14,9 @@ cst_voice* register_cmu_us_awb(const char* voxdir);
 namespace cw::tts {
 namespace {
 
-/// What was measured for a voice (bench/tts/calibrate.cpp): its speed at duration stretch 1 and the median
-/// pitch it reaches for a range of f0 targets. kal16 is the default: it synthesises about 25 times faster
+/// What was measured for a voice (bench/tts/calibrate.cpp): its speed at duration stretch 1, spoken a
+/// sentence at a time as the engine does, over some 260 words of mixed text, and the median pitch it reaches
+/// for a range of f0 targets. kal16 is the default: it synthesises about 25 times faster
 /// than awb, so speech starts sooner, and once calibrated it follows the pitch as closely.
 struct Calibration {
     const char* name;
@@ -32,7 +33,7 @@ const std::array<Calibration, 2> kVoices = {{
      register_cmu_us_kal16,
      16000,
      95,
-     233.7,
+     198.4,
      11.0,
      {{{50, 50.0},
        {60, 54.4},
@@ -47,7 +48,7 @@ const std::array<Calibration, 2> kVoices = {{
      register_cmu_us_awb,
      16000,
      95,
-     219.0,
+     188.1,
      11.0,
      {{{50, 50.3},
        {60, 59.5},

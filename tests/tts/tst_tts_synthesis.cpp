@@ -19,6 +19,20 @@ const QString kParagraph = QStringLiteral(
     "A small boat drifted along the quiet river while two children watched from the bridge. They counted the "
     "ducks that followed it and laughed whenever one of them dived for bread. When the sun went down, their "
     "mother called them home for supper, and they ran across the field together.");
+/// Three kinds of text (short words, everyday prose, longer words): words a minute depend on the text, so
+/// the speed is measured over a mix, as the voices were calibrated (on other texts).
+const QString kMixedText =
+    kParagraph +
+    QStringLiteral(
+        " Every morning the small bakery on the corner opens before sunrise. The owner, a cheerful woman "
+        "named "
+        "Clara, bakes bread, rolls and cakes for the whole neighbourhood. People line up outside her door, "
+        "chatting "
+        "about the weather and the news, while the smell of warm butter drifts along the street. Our company "
+        "announced yesterday that its new headquarters will open next spring. The building includes offices, "
+        "a "
+        "public library and a small theatre, and it was designed to use very little energy. Local residents "
+        "welcomed the news, although some worried about traffic.");
 
 SynthChunk synth(const QString& request) {
     const FliteVoice voice;
@@ -95,9 +109,9 @@ void TestTtsSynthesis::speedFollowsTheTag_data() {
 
 void TestTtsSynthesis::speedFollowsTheTag() {
     QFETCH(int, wpm);
-    const SynthChunk audio = synth(QStringLiteral("\\Pit=60\\\\Spd=%1\\\\Chr=\\").arg(wpm) + kParagraph);
+    const SynthChunk audio = synth(QStringLiteral("\\Pit=60\\\\Spd=%1\\\\Chr=\\").arg(wpm) + kMixedText);
     const double minutes = test::spokenSeconds(audio.samples, FliteVoice().sampleRate()) / 60;
-    const double got = wordCount(kParagraph) / minutes;
+    const double got = wordCount(kMixedText) / minutes;
     QVERIFY2(std::abs(got - wpm) <= 0.1 * wpm,
              qPrintable(QStringLiteral("spoke %1 words a minute").arg(got)));
 }

@@ -18,9 +18,10 @@
 #include <mutex>
 #include <thread>
 
+namespace cw::tts {
+
 Q_LOGGING_CATEGORY(lcTts, "cw.tts")
 
-namespace cw::tts {
 namespace {
 
 constexpr int kUsEnglish = 1033;

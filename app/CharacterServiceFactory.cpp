@@ -4,6 +4,8 @@
 
 namespace cw {
 
-std::unique_ptr<ICharacterService> makeCharacterService() { return std::make_unique<agent::Agent>(); }
+std::unique_ptr<ICharacterService> makeCharacterService() {
+    return std::make_unique<agent::Agent>();
+}
 
 } // namespace cw

@@ -16,16 +16,6 @@ QString trayTip(const AppIdentity& identity);
 /// message 512 (mouse move).
 TrayIconData makeTrayIconData(std::uintptr_t window, const QIcon& icon, const AppIdentity& identity);
 
-/// Tray event codes as window-system mouse messages.
-enum TrayMessage : int {
-    kMouseMove = 512,
-    kLeftButtonDown = 513,
-    kLeftButtonUp = 514,
-    kLeftButtonDoubleClick = 515,
-    kRightButtonDown = 516,
-    kRightButtonUp = 517,
-};
-
 /// Whether a tray event brings the window back: a release directly after its own press, or a double-click.
 bool trayEventActs(int code, int lastTrayMessage);
 

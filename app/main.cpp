@@ -3,15 +3,10 @@
 #include "Application.h"
 #include "CWmain.h"
 #include "CharacterServiceFactory.h"
+#include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "platform/Failure.h"
-#include "platform/qt/FileRegistry.h"
-#include "platform/qt/QtClipboard.h"
-#include "platform/qt/QtMessageBoxes.h"
-#include "platform/qt/QtNotificationArea.h"
-#include "platform/qt/QtShell.h"
-#include "platform/qt/QtSoundDevices.h"
 
 #include <QIcon>
 
@@ -26,22 +21,16 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();
 
-    cw::QtNotificationArea notificationArea;
-    cw::QtClipboard clipboard;
-    cw::QtMessageBoxes messageBoxes;
-    cw::QtSoundDevices soundDevices;
-    cw::QtShell shell;
-    cw::FileRegistry registry;
-
-    cw::CWmain window({cw::makeCharacterService(), notificationArea, clipboard, messageBoxes, soundDevices,
-                       shell, registry});
+    cw::DesktopPlatform platform;
+    cw::CWmain window(platform.services(cw::makeCharacterService()));
     bool failed = false;
     auto fail = [&](const QString& reason) {
         if (failed) {
             return;
         }
         failed = true;
-        cw::reportFailure(reason, messageBoxes, notificationArea, window.state().TrayIconData);
+        cw::reportFailure(reason, platform.messageBoxes, platform.notificationArea,
+                          window.state().TrayIconData);
         QCoreApplication::exit(1);
     };
     app.setFailureHandler(fail);

@@ -18,6 +18,18 @@ struct TrayIconData {
     QString szTip; ///< 64 characters: the visible tip, a NUL, then blanks.
 };
 
+/// The icon's mouse events, as window-system mouse messages.
+enum TrayMessage : int {
+    kMouseMove = 512,
+    kLeftButtonDown = 513,
+    kLeftButtonUp = 514,
+    kLeftButtonDoubleClick = 515,
+    kRightButtonDown = 516,
+    kRightButtonUp = 517,
+    kMiddleButtonDown = 519,
+    kMiddleButtonUp = 520,
+};
+
 /// Commands understood by INotificationArea::notifyIcon.
 enum class NotifyCommand { Add = 0, Modify = 1, Delete = 2 };
 
@@ -29,8 +41,7 @@ public:
     /// Adds, changes or removes the icon the record describes. Returns whether the shell accepted it;
     /// callers may ignore the result.
     virtual bool notifyIcon(NotifyCommand command, const TrayIconData& data) = 0;
-    /// Receives the icon's mouse events as window-system mouse messages (513 left press, 514 left release,
-    /// 515 left double-click, 516 right press, 517 right release).
+    /// Receives the icon's mouse events as TrayMessage codes.
     virtual void setEventHandler(std::function<void(int mouseMessage)> handler) = 0;
 };
 

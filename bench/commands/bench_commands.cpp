@@ -8,14 +8,9 @@
 //  - 1000 rapid clicks on "Say it!", then Stop: time until the queue is empty and until silence.
 #include "Application.h"
 #include "CWmain.h"
+#include "DesktopPlatform.h"
 #include "Fonts.h"
 #include "platform/agent/Agent.h"
-#include "platform/qt/FileRegistry.h"
-#include "platform/qt/QtClipboard.h"
-#include "platform/qt/QtMessageBoxes.h"
-#include "platform/qt/QtNotificationArea.h"
-#include "platform/qt/QtShell.h"
-#include "platform/qt/QtSoundDevices.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -143,16 +138,10 @@ int main(int argc, char** argv) {
     cw::Application app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();
-    cw::QtNotificationArea notificationArea;
-    cw::QtClipboard clipboard;
-    cw::QtMessageBoxes messageBoxes;
-    cw::QtSoundDevices soundDevices;
-    cw::QtShell shell;
-    cw::FileRegistry registry;
+    cw::DesktopPlatform platform;
     cw::agent::Agent::Options options;
     options.folders = {QStringLiteral(CW_CHARACTER_DIR)}; // the character file built beside the program
-    cw::CWmain window({std::make_unique<cw::agent::Agent>(options), notificationArea, clipboard, messageBoxes,
-                       soundDevices, shell, registry});
+    cw::CWmain window(platform.services(std::make_unique<cw::agent::Agent>(options)));
     window.Form_Initialize();
     window.Form_Load();
 

@@ -7,16 +7,6 @@ Q_LOGGING_CATEGORY(lcTray, "chatterwisp.tray")
 namespace cw {
 
 namespace {
-enum MouseMessage {
-    kLeftPress = 513,
-    kLeftRelease = 514,
-    kLeftDoubleClick = 515,
-    kRightPress = 516,
-    kRightRelease = 517,
-    kMiddlePress = 519,
-    kMiddleRelease = 520,
-};
-
 // The tip is kept as a fixed field: the visible text ends at the first NUL.
 QString visibleTip(const QString& field) {
     const qsizetype nul = field.indexOf(QChar(0));
@@ -69,22 +59,23 @@ void QtNotificationArea::onActivated(QSystemTrayIcon::ActivationReason reason) {
     if (!handler_) {
         return;
     }
+    // Qt reports whole clicks; hand each on as the press and release it was made of.
+    auto click = [this](int press, int release) {
+        handler_(press);
+        handler_(release);
+    };
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        handler_(kLeftPress);
-        handler_(kLeftRelease);
+        click(kLeftButtonDown, kLeftButtonUp);
         break;
     case QSystemTrayIcon::DoubleClick:
-        handler_(kLeftDoubleClick);
-        handler_(kLeftRelease);
+        click(kLeftButtonDoubleClick, kLeftButtonUp);
         break;
     case QSystemTrayIcon::Context:
-        handler_(kRightPress);
-        handler_(kRightRelease);
+        click(kRightButtonDown, kRightButtonUp);
         break;
     case QSystemTrayIcon::MiddleClick:
-        handler_(kMiddlePress);
-        handler_(kMiddleRelease);
+        click(kMiddleButtonDown, kMiddleButtonUp);
         break;
     case QSystemTrayIcon::Unknown:
         break;

@@ -74,6 +74,31 @@ public:
         return std::nullopt;
     }
 
+    /// Whether a window has the main window's client size.
+    static bool isMainWindow(const QString& window) { return geometry(window).size() == QSize(309, 271); }
+
+    /// Starts the program and returns its main window once it is on screen (none when it did not appear).
+    static std::optional<QString> startProgram(QProcess& process, const QString& program) {
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(program, {});
+        if (!process.waitForStarted()) {
+            return std::nullopt;
+        }
+        return waitForWindow(QStringLiteral("^Chatterwisp$"), isMainWindow, 15000, process.processId());
+    }
+
+    /// Ends a program started by startProgram, politely first.
+    static void endProgram(QProcess& process) {
+        if (process.state() == QProcess::NotRunning) {
+            return;
+        }
+        process.terminate();
+        if (!process.waitForFinished(5000)) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+
     /// Gives a window the keyboard focus (no window manager needed) and types keys into it.
     static void sendKeys(const QString& window, const QStringList& keys) {
         run(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});

@@ -38,8 +38,9 @@ public:
     /// The samples recorded from sample index `from` on.
     std::vector<std::int16_t> since(std::size_t from) {
         collect();
-        return from < samples_.size() ? std::vector<std::int16_t>(samples_.begin() + long(from), samples_.end())
-                                      : std::vector<std::int16_t>{};
+        return from < samples_.size()
+                   ? std::vector<std::int16_t>(samples_.begin() + long(from), samples_.end())
+                   : std::vector<std::int16_t>{};
     }
     /// Whether any of the samples is louder than a whisper of background.
     static bool audible(const std::vector<std::int16_t>& samples, int threshold = 1000) {

@@ -31,26 +31,12 @@ private slots:
             QSKIP("needs an X server: run inside tools/headless.sh");
         }
         QDir().mkpath(screenshots);
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(program, {});
-        QVERIFY(process.waitForStarted());
-        const auto window = DesktopDriver::waitForWindow(
-            QStringLiteral("^Chatterwisp$"),
-            [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(309, 271); }, 15000,
-            pid());
+        const auto window = DesktopDriver::startProgram(process, program);
         QVERIFY2(window, "the main window did not appear");
         mainWindow = *window;
     }
 
-    void cleanupTestCase() {
-        if (process.state() == QProcess::Running) {
-            process.terminate();
-            if (!process.waitForFinished(5000)) {
-                process.kill();
-                process.waitForFinished();
-            }
-        }
-    }
+    void cleanupTestCase() { DesktopDriver::endProgram(process); }
 
     void theGenieArrivesAtHisPlace() {
         // He swirls in, then floats to 676, 385; his frame is 200 x 220.

@@ -14,10 +14,6 @@ private:
     const QString program = QStringLiteral(CW_PROGRAM_PATH);
     const QString screenshots = QStringLiteral(CW_SCREENSHOT_DIR);
 
-    static bool isMainWindow(const QString& window) {
-        return DesktopDriver::geometry(window).size() == QSize(309, 271);
-    }
-
     // Starts a copy of the program from a folder that has no character file, with no XDG data folders to look
     // in.
     void startWithoutCharacterFile(QTemporaryDir& folder, QProcess& process) {
@@ -51,21 +47,24 @@ private slots:
         startWithoutCharacterFile(folder, process);
 
         // The main window shows first, with its caption and client area.
-        const auto mainWindow = DesktopDriver::waitForWindow(QStringLiteral("^Chatterwisp$"), isMainWindow,
-                                                             15000, process.processId());
+        const auto mainWindow = DesktopDriver::waitForWindow(
+            QStringLiteral("^Chatterwisp$"), DesktopDriver::isMainWindow, 15000, process.processId());
         QVERIFY2(mainWindow, "the main window did not appear");
 
         // Then the report: a message box titled "Chatterwisp" that is not the main window.
         const auto report = DesktopDriver::waitForWindow(
             QStringLiteral("^Chatterwisp$"),
-            [](const QString& w) { return !isMainWindow(w) && DesktopDriver::geometry(w).width() > 100; },
+            [](const QString& w) {
+                return !DesktopDriver::isMainWindow(w) && DesktopDriver::geometry(w).width() > 100;
+            },
             15000, process.processId());
         QVERIFY2(report, "no error report appeared");
         DesktopDriver::screenshot(QStringLiteral("root"), screenshots + QStringLiteral("/error-report.png"));
         int reports = 0; // the tray icon's small window carries the title too
         for (const QString& window :
              DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$"), process.processId())) {
-            reports += !isMainWindow(window) && DesktopDriver::geometry(window).width() > 100 ? 1 : 0;
+            reports +=
+                !DesktopDriver::isMainWindow(window) && DesktopDriver::geometry(window).width() > 100 ? 1 : 0;
         }
         QCOMPARE(reports, 1);
         QCOMPARE(process.state(), QProcess::Running); // it waits for the user to read the report

@@ -102,24 +102,12 @@ private slots:
             QSKIP("needs the headless desktop of tools/headless.sh");
         }
         QVERIFY(recorder.start());
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(program, {});
-        QVERIFY(process.waitForStarted());
-        const auto window = DesktopDriver::waitForWindow(
-            QStringLiteral("^Chatterwisp$"),
-            [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(309, 271); }, 15000,
-            process.processId());
+        const auto window = DesktopDriver::startProgram(process, program);
         QVERIFY2(window, "the main window did not appear");
         mainWindow = *window;
         QTest::qWait(4000); // the greeting
     }
-    void cleanupTestCase() {
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
+    void cleanupTestCase() { DesktopDriver::endProgram(process); }
 
     void typedTextIsSpokenWithThePresetsPitch_data() {
         QTest::addColumn<int>("preset");

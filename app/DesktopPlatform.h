@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CWmain.h"
+#include "platform/qt/FileRegistry.h"
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtNotificationArea.h"
+#include "platform/qt/QtShell.h"
+#include "platform/qt/QtSoundDevices.h"
+
+#include <memory>
+
+namespace cw {
+
+/// The real platform services of the desktop, owned together. They must outlive the main window made on them.
+struct DesktopPlatform {
+    QtNotificationArea notificationArea;
+    QtClipboard clipboard;
+    QtMessageBoxes messageBoxes;
+    QtSoundDevices soundDevices;
+    QtShell shell;
+    FileRegistry registry;
+
+    /// The services for a main window, with the given character service as its `Agent1`.
+    PlatformServices services(std::unique_ptr<ICharacterService> characters) {
+        return {
+            std::move(characters), notificationArea, clipboard, messageBoxes, soundDevices, shell, registry};
+    }
+};
+
+} // namespace cw

@@ -9,6 +9,7 @@
 #include "platform/Failure.h"
 
 #include <QIcon>
+#include <QLoggingCategory>
 
 int main(int argc, char** argv) {
     cw::choosePlatform();
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
     // The program ends when its main window has closed, whatever the character's window is doing.
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();
+    // Details are for developers, who switch them on with QT_LOGGING_RULES.
+    QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false\ncw.*.debug=false"));
 
     cw::DesktopPlatform platform;
     cw::CWmain window(platform.services(cw::makeCharacterService()));

@@ -30,6 +30,8 @@ constexpr int kSecondsAhead = 3;
 /// How long the output stays open after a request: long enough for the tail in the device to play out and
 /// for a queued next request to follow without opening a new stream.
 constexpr int kIdleCloseMs = 2000;
+/// The output's buffer.
+constexpr int kBufferMs = 150;
 /// How often the timeline is checked against the audio clock.
 constexpr int kTickMs = 10;
 /// A device whose clock stands still this long while it holds audio is treated as gone. Generous: an idle
@@ -326,6 +328,9 @@ void SpeechEngine::Impl::startOutput() {
         format.setChannelCount(1);
         format.setSampleFormat(QAudioFormat::Int16);
         sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
+        // Qt 6.4's pull mode stalls silently with buffers under about 40 ms; 150 ms is also what PulseAudio
+        // picks by default, and the latency to the first audible sample does not depend on it.
+        sink->setBufferSize(qsizetype(c.statistics.sampleRate) * 2 * kBufferMs / 1000);
         source = std::make_unique<PcmSource>();
         source->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
         QObject::connect(sink.get(), &QAudioSink::stateChanged, q, [this](QAudio::State state) {

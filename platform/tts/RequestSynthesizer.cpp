@@ -103,6 +103,19 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
             trim = std::clamp<qint64>(utt.phones.front().end - keep, 0, qint64(utt.samples.size()));
             utt.samples.erase(utt.samples.begin(), utt.samples.begin() + trim);
         }
+        if (!audioYet_) {
+            // The first phone may open with its own silence too (the closure of a "t" or a "p"): nobody hears
+            // it, so the request starts where the sound does.
+            constexpr int kInaudible = 256; // about -42 dB below full scale
+            const auto firstSound = std::find_if(utt.samples.begin(), utt.samples.end(), [](qint16 sample) {
+                return std::abs(int(sample)) > kInaudible;
+            });
+            const qint64 quiet = std::max<qint64>(0, qint64(firstSound - utt.samples.begin()) - keep);
+            if (firstSound != utt.samples.end() && quiet > 0) {
+                utt.samples.erase(utt.samples.begin(), utt.samples.begin() + quiet);
+                trim += quiet;
+            }
+        }
         const bool beforePause = lastOfPiece && piece_ + 1 < request_.pieces.size() &&
                                  request_.pieces[piece_ + 1].kind == SpeechPiece::Kind::Pause;
         const bool lastOfRequest = lastOfPiece && piece_ + 1 >= request_.pieces.size();

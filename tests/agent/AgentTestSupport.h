@@ -1,11 +1,14 @@
 #pragma once
 
 #include "platform/agent/CharacterData.h"
+#include "platform/agent/CharacterFile.h"
 #include "platform/agent/Clock.h"
 #include "platform/agent/Description.h"
 #include "platform/agent/SpeechOutput.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -137,5 +140,11 @@ private:
     qint64 start_ = 0;
     std::size_t next_ = 0;
 };
+
+/// Packs the tiny character into "genie.acs" in a folder, for tests that load it by its bare name.
+inline bool writeTinyCharacterFile(const QTemporaryDir& dir) {
+    QFile file(dir.filePath(QStringLiteral("genie.acs")));
+    return file.open(QIODevice::WriteOnly) && file.write(pack(*tiny())) > 0;
+}
 
 } // namespace cw::agent::test

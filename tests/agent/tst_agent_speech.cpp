@@ -17,10 +17,7 @@ class TestAgentSpeech : public QObject {
 private slots:
     void balloonFollowsTheSpeechEngine() {
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("genie.acs")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(pack(*tiny()));
-        file.close();
+        QVERIFY(writeTinyCharacterFile(dir));
         Agent::Options options;
         options.folders = {dir.path()};
         options.windows = false;

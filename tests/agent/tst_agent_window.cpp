@@ -24,10 +24,7 @@ private slots:
 
     void showsAndMovesOnScreen() {
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("genie.acs")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(pack(*tiny()));
-        file.close();
+        QVERIFY(writeTinyCharacterFile(dir));
 
         Agent::Options options;
         options.folders = {dir.path()};

@@ -17,7 +17,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
-#include <algorithm>
 #include <cmath>
 
 namespace cw {

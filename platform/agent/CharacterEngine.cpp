@@ -308,6 +308,11 @@ bool CharacterEngine::stepCurrent(qint64 now) {
     if (!current_)
         return false;
     Request& r = *current_;
+    // Every request but Show finds a hidden character unable to do it: it ends as not done, without effect.
+    if (r.phase == Phase::Start && r.kind != Kind::Show && !visible_) {
+        finish(false, now);
+        return true;
+    }
     switch (r.kind) {
     case Kind::Show:
         if (r.phase == Phase::Start) {
@@ -330,10 +335,6 @@ bool CharacterEngine::stepCurrent(qint64 now) {
 
     case Kind::Hide:
         if (r.phase == Phase::Start) {
-            if (!visible_) {
-                finish(false, now);
-                return true;
-            }
             hideBalloon();
             startReturn(now);
             r.phase = Phase::Return;
@@ -353,10 +354,6 @@ bool CharacterEngine::stepCurrent(qint64 now) {
 
     case Kind::Move:
         if (r.phase == Phase::Start) {
-            if (!visible_) {
-                finish(false, now);
-                return true;
-            }
             if (areaFor_) {
                 const QSize size(data_->width, data_->height);
                 const QRect area = areaFor_(QRect(r.target, size));
@@ -410,10 +407,6 @@ bool CharacterEngine::stepCurrent(qint64 now) {
 
     case Kind::Play:
         if (r.phase == Phase::Start) {
-            if (!visible_) {
-                finish(false, now);
-                return true;
-            }
             // The previous animation's Return first, unless it is the one asked for.
             if (pendingReturn_ != r.animation)
                 startReturn(now);
@@ -433,10 +426,6 @@ bool CharacterEngine::stepCurrent(qint64 now) {
 
     case Kind::Speak:
         if (r.phase == Phase::Start) {
-            if (!visible_) {
-                finish(false, now);
-                return true;
-            }
             // Speaks in the pose the last animation ended in when that pose has a mouth (reading from the
             // book).
             if (!frameCanSpeak())

@@ -1,5 +1,6 @@
 // Registry export files: what the reader makes of each kind of statement, how files override each other and
 // the built-in value, and the handles and status codes of the registry functions.
+#include "TestFiles.h"
 #include "platform/qt/FileRegistry.h"
 
 #include <QFile>
@@ -45,13 +46,7 @@ class TestFileRegistry : public QObject {
     int files = 0;
 
     QString writeFile(const QByteArray& contents) {
-        const QString path = dir.filePath(QStringLiteral("file%1.reg").arg(++files));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            qFatal("cannot write %s", qPrintable(path));
-        }
-        file.write(contents);
-        return path;
+        return cw::test::writeTestFile(dir, QStringLiteral("file%1.reg").arg(++files), contents);
     }
 
 private slots:

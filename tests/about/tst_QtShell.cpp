@@ -1,4 +1,5 @@
 // The desktop shell: links handed to the desktop, the file test, and programs started without a shell.
+#include "TestFiles.h"
 #include "platform/Failure.h"
 #include "platform/qt/QtShell.h"
 
@@ -26,13 +27,7 @@ class TestQtShell : public QObject {
     QTemporaryDir dir;
 
     QString makeFile(const QString& name, const QByteArray& contents = "x") {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            qFatal("cannot write %s", qPrintable(path));
-        }
-        file.write(contents);
-        return path;
+        return cw::test::writeTestFile(dir, name, contents);
     }
 
 private slots:

@@ -6,7 +6,7 @@
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtNotificationArea.h"
 #include "platform/qt/QtShell.h"
-#include "platform/qt/QtSoundDevices.h"
+#include "platform/audio/PulseSoundDevices.h"
 
 #include <memory>
 
@@ -17,7 +17,7 @@ struct DesktopPlatform {
     QtNotificationArea notificationArea;
     QtClipboard clipboard;
     QtMessageBoxes messageBoxes;
-    QtSoundDevices soundDevices;
+    PulseSoundDevices soundDevices;
     QtShell shell;
     FileRegistry registry;
 

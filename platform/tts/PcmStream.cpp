@@ -1,7 +1,6 @@
 #include "platform/tts/PcmStream.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace cw::tts {
 
@@ -101,22 +100,6 @@ qint64 PcmStream::charactersBeforeFirstAudio() const {
 qint64 PcmStream::peakBuffered() const {
     std::lock_guard lock(mutex_);
     return peak_;
-}
-
-qint64 PcmSource::bytesAvailable() const {
-    const qint64 waiting = stream_ ? stream_->written() - stream_->consumed() : 0;
-    return waiting * qint64(sizeof(qint16)) + QIODevice::bytesAvailable();
-}
-
-qint64 PcmSource::readData(char* data, qint64 maxSize) {
-    if (!stream_) {
-        return 0;
-    }
-    std::vector<qint16> buffer(std::size_t(maxSize / qint64(sizeof(qint16))));
-    const qint64 n = stream_->read(buffer.data(), qint64(buffer.size()));
-    std::memcpy(data, buffer.data(), std::size_t(n) * sizeof(qint16));
-    samplesRead_ += n;
-    return n * qint64(sizeof(qint16));
 }
 
 } // namespace cw::tts

@@ -3,7 +3,6 @@
 #include "platform/tts/RequestSynthesizer.h"
 #include "platform/tts/Timeline.h"
 
-#include <QIODevice>
 #include <QList>
 #include <condition_variable>
 #include <deque>
@@ -56,32 +55,6 @@ private:
     qint64 peak_ = 0;
     bool finished_ = false;
     bool aborted_ = false;
-};
-
-/// A read-only device through which an audio sink pulls the samples of one request after another. It stays
-/// open between requests, so the sink can wait, idle, for the next one. Used on one thread only.
-class PcmSource : public QIODevice {
-    Q_OBJECT
-public:
-    explicit PcmSource(QObject* parent = nullptr) : QIODevice(parent) {}
-
-    /// Reads from `stream` from now on (none: the sink runs dry).
-    void setStream(std::shared_ptr<PcmStream> stream) { stream_ = std::move(stream); }
-    /// Samples handed out so far, over all streams.
-    qint64 samplesRead() const { return samplesRead_; }
-
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override;
-    /// Never at its end: another request may follow.
-    bool atEnd() const override { return false; }
-
-protected:
-    qint64 readData(char* data, qint64 maxSize) override;
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    std::shared_ptr<PcmStream> stream_;
-    qint64 samplesRead_ = 0;
 };
 
 } // namespace cw::tts

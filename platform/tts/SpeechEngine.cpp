@@ -5,11 +5,11 @@
 #include "platform/tts/RequestSynthesizer.h"
 #include "platform/tts/SpeechTags.h"
 
-#include <QAudioFormat>
-#include <QAudioSink>
+#include "platform/audio/PulseOutput.h"
+#include "platform/trace/Trace.h"
+
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <QMediaDevices>
 #include <QPointer>
 #include <QTimer>
 #include <condition_variable>
@@ -27,15 +27,9 @@ namespace {
 constexpr int kUsEnglish = 1033;
 /// How far synthesis may run ahead of the listener: enough to ride out a slow chunk, little memory.
 constexpr int kSecondsAhead = 3;
-/// How long the output stays open after a request: long enough for the tail in the device to play out and
-/// for a queued next request to follow without opening a new stream.
-constexpr int kIdleCloseMs = 2000;
-/// The output's buffer.
-constexpr int kBufferMs = 150;
 /// How often the timeline is checked against the audio clock.
 constexpr int kTickMs = 10;
-/// A device whose clock stands still this long while it holds audio is treated as gone. Generous: an idle
-/// PulseAudio null sink starts a new stream only after the block it is rendering (up to 2 s).
+/// A device whose clock stands still this long while it holds audio is treated as gone (a frozen server).
 constexpr qint64 kStallMs = 4000;
 
 struct Job {
@@ -94,8 +88,13 @@ private:
                 voice = std::make_unique<FliteVoice>(job.voice);
             }
             RequestSynthesizer synth(*voice, std::move(job.request));
+            bool first = true;
             while (!synth.atEnd() && job.stream->waitForRoom()) {
                 SynthChunk chunk = synth.next();
+                if (first && !chunk.samples.empty()) {
+                    first = false;
+                    trace("first samples ready", qint64(chunk.samples.size()));
+                }
                 job.stream->append(std::move(chunk), synth.charactersSynthesised());
                 job.notify();
             }
@@ -120,7 +119,7 @@ struct SpeechEngine::Impl {
     SpeechEngine* q = nullptr;
     AudioOutput output = AudioOutput::DefaultDevice;
     QString voiceName = FliteVoice::names().front();
-    int sampleRate = FliteVoice(voiceName).sampleRate();
+    int sampleRate = 0;
     VoiceSettings defaults;
     int languageId = kUsEnglish;
     QString lastRequest;
@@ -133,34 +132,29 @@ struct SpeechEngine::Impl {
         QString balloonText;
         std::shared_ptr<PcmStream> stream;
         bool startedSent = false;
-        bool outputStarted = false;
         bool onClock = true;
-        qint64 clockBase = 0; ///< sample position when the clock (re)started
+        bool clockWaits = false; ///< on the clock, which starts with the first samples
+        qint64 clockBase = 0;    ///< sample position when the clock (re)started
         QElapsedTimer clock;
         QElapsedTimer sinceRequest;
-        qint64 heard = 0;      ///< the audible position, never going back
-        qint64 deviceBase = 0; ///< samples the device had been given before this request
+        qint64 heard = 0; ///< the audible position, never going back
         QElapsedTimer stall;
         SpeechStatistics statistics;
     };
     std::unique_ptr<Current> current;
 
-    /// The output stays open between requests, so the next one starts without opening a new stream;
-    /// it is closed by Stop, by a failure and after a while without speech.
-    std::unique_ptr<QAudioSink> sink;
-    std::unique_ptr<PcmSource> source;
-    bool deviceFailed = false; ///< the sink stopped with an error
-    int teardown = 0;          ///< inside closeSink()
-    QTimer idleClose;
+    /// Connected from the start and kept between requests, so a request starts without setting anything up;
+    /// it follows the sound server when that goes away and comes back. None when the engine is silent.
+    std::unique_ptr<cw::audio::PulseOutput> out;
     QTimer tick;
+    /// Last: its thread, which wakes `out`, ends before anything else goes.
     std::unique_ptr<SynthesisThread> synthesis = std::make_unique<SynthesisThread>();
 
     void startOutput();
-    /// From `sample` on, the timeline runs on a clock; the device (if kept) plays out what it holds.
-    void useClockFrom(qint64 sample, bool closeDevice = true);
+    /// From `sample` on, the timeline runs on a clock.
+    void useClockFrom(qint64 sample);
     qint64 audiblePosition();
     void onTick();
-    void closeSink();
 };
 
 SpeechEngine::SpeechEngine(QObject* parent) : SpeechEngine(AudioOutput::DefaultDevice, parent) {}
@@ -170,24 +164,24 @@ SpeechEngine::SpeechEngine(AudioOutput output, QObject* parent)
     d->q = this;
     d->output = output;
     FliteVoice voice(d->voiceName);
+    d->sampleRate = voice.sampleRate();
     d->defaults.pitchHz = voice.naturalPitchHz();
     d->defaults.wordsPerMinute = voice.naturalWordsPerMinute();
+    if (output == AudioOutput::DefaultDevice) {
+        d->out = std::make_unique<cw::audio::PulseOutput>(d->sampleRate);
+    }
     d->tick.setTimerType(Qt::PreciseTimer);
     d->tick.setInterval(kTickMs);
     connect(&d->tick, &QTimer::timeout, this, [this] { d->onTick(); });
-    d->idleClose.setSingleShot(true);
-    d->idleClose.setInterval(kIdleCloseMs);
-    connect(&d->idleClose, &QTimer::timeout, this, [this] { d->closeSink(); });
 }
 
 SpeechEngine::~SpeechEngine() {
     d->tick.stop();
-    d->idleClose.stop();
     if (d->current) {
         d->current->stream->abort();
     }
-    d->closeSink();
     d->synthesis.reset();
+    d->out.reset();
 }
 
 QStringList SpeechEngine::voices() {
@@ -213,6 +207,7 @@ void SpeechEngine::setLanguageID(int languageId) {
 }
 
 quint64 SpeechEngine::speak(const QString& taggedRequest) {
+    trace("synthesis asked");
     if (d->current) {
         stop();
     }
@@ -228,9 +223,17 @@ quint64 SpeechEngine::speak(const QString& taggedRequest) {
     current->stream = std::make_shared<PcmStream>(qint64(kSecondsAhead) * d->sampleRate);
     current->statistics.sampleRate = d->sampleRate;
     current->sinceRequest.start();
+    d->current = std::move(current);
+    // The output is started before synthesis, so the first samples go to the server straight from the
+    // synthesis thread, whatever the user-interface thread is doing.
+    d->startOutput();
     const QPointer<SpeechEngine> self(this);
-    d->synthesis->post(Job{current->stream, std::move(parsed), d->voiceName, [self] {
-                               // From the synthesis thread: look at the new audio on the engine's thread.
+    cw::audio::PulseOutput* out = d->out.get(); // outlives the synthesis thread
+    d->synthesis->post(Job{d->current->stream, std::move(parsed), d->voiceName, [self, out] {
+                               if (out) {
+                                   out->wake();
+                               }
+                               // Look at the new audio on the engine's thread.
                                QMetaObject::invokeMethod(
                                    self,
                                    [self] {
@@ -240,7 +243,6 @@ quint64 SpeechEngine::speak(const QString& taggedRequest) {
                                    },
                                    Qt::QueuedConnection);
                            }});
-    d->current = std::move(current);
     d->tick.start();
     const quint64 id = d->current->id;
     QMetaObject::invokeMethod(
@@ -252,11 +254,13 @@ void SpeechEngine::stop() {
     if (!d->current) {
         return;
     }
-    // Taken out first: closing the output runs the event loop, and a receiver may start the next request.
     const std::unique_ptr<Impl::Current> old = std::move(d->current);
     old->stream->abort();
     d->tick.stop();
-    d->closeSink();
+    if (d->out) {
+        d->out->stop();
+    }
+    trace("stopped");
     d->lastStatistics = old->statistics;
     // Reported from the event loop, so a caller that starts the next request on finished() is not re-entered.
     QMetaObject::invokeMethod(
@@ -274,6 +278,10 @@ bool SpeechEngine::isSpeaking() const {
     return d->current != nullptr;
 }
 
+bool SpeechEngine::outputReady() const {
+    return d->out && d->out->ready(d->sampleRate);
+}
+
 SpeechStatistics SpeechEngine::statistics() const {
     if (!d->current) {
         return d->lastStatistics;
@@ -284,112 +292,68 @@ SpeechStatistics SpeechEngine::statistics() const {
     return s;
 }
 
-void SpeechEngine::Impl::closeSink() {
-    idleClose.stop();
-    std::unique_ptr<QAudioSink> closing = std::move(sink);
-    std::unique_ptr<PcmSource> closingSource = std::move(source);
-    deviceFailed = false;
-    if (!closing) {
-        return;
-    }
-    // Qt 6.4's sink runs the event loop while it shuts down; the timeline must not move meanwhile.
-    ++teardown;
-    closing->disconnect(q);
-    closing->stop();
-    closing.reset();
-    closingSource.reset();
-    --teardown;
-}
-
-void SpeechEngine::Impl::useClockFrom(qint64 sample, bool closeDevice) {
-    if (closeDevice) {
-        closeSink();
-    }
+void SpeechEngine::Impl::useClockFrom(qint64 sample) {
     current->onClock = true;
+    current->clockWaits = false;
     current->clockBase = sample;
     current->clock.start();
 }
 
 void SpeechEngine::Impl::startOutput() {
     Current& c = *current;
-    c.outputStarted = true;
-    if (output == AudioOutput::None || c.stream->written() == 0 || QMediaDevices::audioOutputs().isEmpty()) {
-        useClockFrom(0, false);
+    const std::shared_ptr<PcmStream> stream = c.stream;
+    if (out && out->start([stream](qint16* samples, qint64 max) { return stream->read(samples, max); },
+                          c.statistics.sampleRate)) {
+        c.onClock = false;
+        c.stall.start();
         return;
     }
-    idleClose.stop();
-    if (sink && (deviceFailed || sink->state() == QAudio::StoppedState ||
-                 sink->format().sampleRate() != c.statistics.sampleRate)) {
-        closeSink(); // lost while idle, or opened for another voice: open the output afresh
+    if (out) {
+        qCInfo(lcTts) << "no audio output - speaking silently";
     }
-    if (!sink) {
-        QAudioFormat format;
-        format.setSampleRate(c.statistics.sampleRate);
-        format.setChannelCount(1);
-        format.setSampleFormat(QAudioFormat::Int16);
-        sink = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), format);
-        // Qt 6.4's pull mode stalls silently with buffers under about 40 ms; 150 ms is also what PulseAudio
-        // picks by default, and the latency to the first audible sample does not depend on it.
-        sink->setBufferSize(qsizetype(c.statistics.sampleRate) * 2 * kBufferMs / 1000);
-        source = std::make_unique<PcmSource>();
-        source->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-        QObject::connect(sink.get(), &QAudioSink::stateChanged, q, [this](QAudio::State state) {
-            // Noted here, handled on the next tick: the sink may be in the middle of its own call.
-            if (sink && state == QAudio::StoppedState && sink->error() != QAudio::NoError) {
-                deviceFailed = true;
-                QMetaObject::invokeMethod(
-                    q, [this] { onTick(); }, Qt::QueuedConnection);
-            }
-        });
-        source->setStream(c.stream);
-        c.deviceBase = 0;
-        sink->start(source.get());
-        if (sink->state() == QAudio::StoppedState && sink->error() != QAudio::NoError) {
-            qCWarning(lcTts) << "cannot open the audio output:" << sink->error() << "- speaking silently";
-            useClockFrom(0);
-            return;
-        }
-    } else {
-        c.deviceBase = source->samplesRead();
-        source->setStream(c.stream);
-        emit source->readyRead(); // the sink waits, idle, since the last request ran dry
-    }
-    c.onClock = false;
-    c.statistics.audible = true;
-    c.stall.start();
+    c.onClock = true;
+    c.clockWaits = true;
 }
 
 qint64 SpeechEngine::Impl::audiblePosition() {
     Current& c = *current;
-    if (!c.onClock && (deviceFailed || !sink)) {
+    if (!c.onClock && out->lost()) {
         qCWarning(lcTts) << "audio output lost - going on silently";
         useClockFrom(c.heard);
     }
     if (c.onClock) {
+        if (c.clockWaits) {
+            return c.heard;
+        }
         return std::max(c.heard, c.clockBase + c.clock.elapsed() * c.statistics.sampleRate / 1000);
     }
-    const qint64 processed = sink->processedUSecs() * c.statistics.sampleRate / 1000000 - c.deviceBase;
     const qint64 consumed = c.stream->consumed();
-    const qint64 played = std::min(processed, consumed);
-    qCDebug(lcTts) << "device at" << processed << "samples, has" << consumed << "samples," << sink->state()
-                   << sink->error();
+    const qint64 played = std::min(out->played(), consumed);
     if (played > c.heard) {
+        if (!c.statistics.audible) {
+            c.statistics.audible = true;
+            trace("first sample played", played);
+        }
         c.stall.restart();
         return played;
     }
-    if (c.heard > 0 && c.stream->finished() && consumed == c.stream->written()) {
-        // The device holds the rest and Qt stops counting short of its end (it subtracts the latency):
-        // play it out on the clock.
-        useClockFrom(c.heard, false);
+    if (c.stream->finished() && consumed == c.stream->written()) {
+        // Everything is with the server, and its clock stops short of the end by the device's latency:
+        // play the rest out on the clock.
+        out->drain();
+        if (c.heard > 0 || c.stall.elapsed() > kTickMs * 5) {
+            useClockFrom(c.heard);
+        }
     } else if (consumed > c.heard && c.stall.elapsed() > kStallMs) {
         qCWarning(lcTts) << "audio output stalled - going on silently";
+        out->stop();
         useClockFrom(c.heard);
     }
     return c.heard;
 }
 
 void SpeechEngine::Impl::onTick() {
-    if (!current || teardown > 0) {
+    if (!current) {
         return;
     }
     Current& c = *current;
@@ -405,16 +369,11 @@ void SpeechEngine::Impl::onTick() {
     if (c.statistics.nsToFirstSamples < 0 && c.stream->written() > 0) {
         c.statistics.nsToFirstSamples = c.sinceRequest.nsecsElapsed();
     }
-    if (!c.outputStarted) {
+    if (c.onClock && c.clockWaits) {
         if (c.stream->written() == 0 && !done) {
             return;
         }
-        startOutput();
-    } else if (!c.onClock && sink && sink->state() == QAudio::IdleState &&
-               c.stream->written() > c.stream->consumed()) {
-        // Wakes a sink that ran dry while synthesis caught up. Only then: Qt 6.4 restarts its pull timer on
-        // every readyRead, so signalling all the time would starve it.
-        emit source->readyRead();
+        useClockFrom(0);
     }
     c.heard = audiblePosition();
     if (c.onClock) {
@@ -442,9 +401,8 @@ void SpeechEngine::Impl::onTick() {
         c.statistics.charactersBeforeFirstAudio = c.stream->charactersBeforeFirstAudio();
         c.statistics.peakBufferedSamples = c.stream->peakBuffered();
         lastStatistics = c.statistics;
-        if (source) {
-            source->setStream(nullptr);
-            idleClose.start();
+        if (out) {
+            out->pause();
         }
         current.reset();
         tick.stop();

@@ -12,7 +12,8 @@ enum class Mouth { Closed, Wide1, Wide2, Wide3, Wide4, Medium, Narrow };
 
 /// Where the engine's audio goes.
 enum class AudioOutput {
-    DefaultDevice, ///< the system's default output; without one the timeline runs silently on a clock
+    DefaultDevice, ///< the sound server's default output, followed when it changes and when the server comes
+                   ///< back; while there is none, the timeline runs silently on a clock
     None           ///< always silent, the timeline on a clock
 };
 
@@ -52,6 +53,8 @@ public:
     void stop();
     /// Whether a request is being spoken.
     bool isSpeaking() const;
+    /// Whether a request started now would be heard: a sound server is connected and the output is ready.
+    bool outputReady() const;
     /// Figures about the current or last request.
     SpeechStatistics statistics() const;
 

@@ -1,120 +1,129 @@
-// The speech engine when its sound server goes away mid-speech (killed) and comes back: no crash, no hang,
-// the request completes with every word, and speech is heard again. The test runs a PulseAudio server of
-// its own, on a private socket, so no other test loses its sound.
+// The speech engine follows its sound server: when the server goes away the request goes on silently at the
+// pace of speech with every word, and when a server is there again (restarted, or started only after the
+// engine) the next request is heard. The default output changing while speaking takes the speech with it.
+// Each test runs a PulseAudio server of its own, on a private socket, so no other test loses its sound.
 #include "EngineRecorder.h"
+#include "PrivateSoundServer.h"
 #include "platform/tts/SpeechEngine.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace cw::tts;
+using cw::test::MonitorRecording;
+using cw::test::PrivateSoundServer;
 using cw::tts::test::EngineRecorder;
+
+namespace {
+const QString kLong =
+    QStringLiteral("\\Spd=300\\One two three four five six seven eight nine ten eleven twelve "
+                   "thirteen fourteen fifteen.");
+const QString kShort = QStringLiteral("\\Spd=350\\Hello again.");
+} // namespace
 
 class TestTtsDeviceLoss : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
-    void survivesLosingTheSoundServer();
+    void cleanup();
+    void soundComesBackWithTheServer();
+    void aServerStartedLaterIsUsed();
+    void speechFollowsTheDefaultOutput();
 
 private:
-    bool startServer();
-    void killServer();
-    /// Speaks short requests until one is played through the device (Qt reconnects a few seconds after
-    /// losing the server); false if none is within ten tries.
-    bool speakUntilAudible(SpeechEngine& engine, EngineRecorder& rec);
+    /// Speaks a short request and tells whether the sink heard it.
+    bool heard(SpeechEngine& engine, EngineRecorder& rec, const QString& sink);
 
-    QTemporaryDir dir_;
-    std::unique_ptr<QProcess> server_;
+    PrivateSoundServer server_;
 };
 
-bool TestTtsDeviceLoss::startServer() {
-    server_ = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir_.path());
-    env.insert("XDG_RUNTIME_DIR", dir_.path());
-    server_->setProcessEnvironment(env);
-    server_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server_->start(QStringLiteral("pulseaudio"),
-                   {"--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no", "--disable-shm=yes",
-                    "--load=module-native-protocol-unix auth-anonymous=1 socket=" + dir_.filePath("native"),
-                    "--load=module-null-sink sink_name=cw_loss_test", "--load=module-always-sink"});
-    if (!server_->waitForStarted(5000)) {
-        return false;
-    }
-    // Ready once its socket exists.
-    for (int i = 0; i < 100 && !QFile::exists(dir_.filePath("native")); ++i) {
-        QTest::qWait(50);
-    }
-    return QFile::exists(dir_.filePath("native"));
-}
-
-void TestTtsDeviceLoss::killServer() {
-    if (server_) {
-        server_->kill();
-        server_->waitForFinished(5000);
-        server_.reset();
-    }
-    QFile::remove(dir_.filePath("native"));
-}
-
 void TestTtsDeviceLoss::initTestCase() {
-    if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty()) {
+    if (!PrivateSoundServer::available()) {
         QSKIP("needs the pulseaudio server program");
     }
-    QVERIFY(dir_.isValid());
-    // Before anything of Qt Multimedia runs: it connects to the server named here, once per process.
-    qputenv("PULSE_SERVER", "unix:" + dir_.filePath("native").toLocal8Bit());
-    QVERIFY(startServer());
-    QTRY_VERIFY_WITH_TIMEOUT(!QMediaDevices::audioOutputs().isEmpty(), 10000);
+    // Every engine of this process looks for the server here, also after losing it.
+    qputenv("PULSE_SERVER", server_.address().toLocal8Bit());
 }
 
-void TestTtsDeviceLoss::cleanupTestCase() {
-    killServer();
+void TestTtsDeviceLoss::cleanup() {
+    server_.kill();
 }
 
-bool TestTtsDeviceLoss::speakUntilAudible(SpeechEngine& engine, EngineRecorder& rec) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const int before = rec.finishedCount();
-        engine.speak(QStringLiteral("\\Spd=350\\Hello again."));
-        if (!rec.waitForFinished(before + 1)) {
-            return false;
-        }
-        if (engine.statistics().audible) {
-            return true;
-        }
-        QTest::qWait(1000);
+bool TestTtsDeviceLoss::heard(SpeechEngine& engine, EngineRecorder& rec, const QString& sink) {
+    MonitorRecording monitor;
+    if (!monitor.start(server_.address(), sink)) {
+        return false;
     }
-    return false;
+    const int before = rec.finishedCount();
+    engine.speak(kShort);
+    if (!rec.waitForFinished(before + 1)) {
+        return false;
+    }
+    QTest::qWait(100); // the recorder's own latency
+    return engine.statistics().audible && monitor.loudSamples() > 0;
 }
 
-void TestTtsDeviceLoss::survivesLosingTheSoundServer() {
+void TestTtsDeviceLoss::soundComesBackWithTheServer() {
+    QVERIFY(server_.start());
     SpeechEngine engine;
     EngineRecorder rec(engine);
-    QVERIFY(speakUntilAudible(engine, rec));
+    QTRY_VERIFY(engine.outputReady());
+    QVERIFY(heard(engine, rec, QStringLiteral("cw_private_sink")));
 
-    const quint64 cut = engine.speak(QStringLiteral("\\Spd=350\\One two three four five six seven eight nine "
-                                                    "ten eleven twelve thirteen fourteen fifteen."));
+    const quint64 cut = engine.speak(kLong);
     QTRY_VERIFY(rec.of(cut).filter(QStringLiteral("word")).size() >= 2);
-    killServer();
-    // A server comes back while the request goes on silently (Qt 6.4 tries to reach the server again
-    // once, three seconds after losing it).
-    QTest::qWait(300);
-    QVERIFY(startServer());
-    QVERIFY(rec.waitForFinished(2, 30000));
+    server_.kill();
+    const qsizetype atLoss = rec.of(cut).filter(QStringLiteral("word")).size();
+    // Paced: the words go on arriving one after another, not all at once.
+    QTRY_VERIFY([&] {
+        const qsizetype words = rec.of(cut).filter(QStringLiteral("word")).size();
+        return words > atLoss && words < 15 && engine.isSpeaking();
+    }());
+    QVERIFY(rec.waitForFinished(2));
     QCOMPARE(rec.of(cut).filter(QStringLiteral("word")).size(), 15); // every word still reached the balloon
     QCOMPARE(rec.of(cut).back(), QStringLiteral("finished"));
-    QVERIFY(speakUntilAudible(engine, rec));
+    QVERIFY(!engine.outputReady());
 
-    // Lost again between two requests, while the output waits open for the next one.
-    killServer();
-    QTest::qWait(300);
-    QVERIFY(startServer());
-    QVERIFY(speakUntilAudible(engine, rec));
+    QVERIFY(server_.start());
+    QTRY_VERIFY(engine.outputReady());
+    QVERIFY(heard(engine, rec, QStringLiteral("cw_private_sink"))); // the very next request
+
+    // Lost again between two requests, while the output waits for the next one.
+    server_.kill();
+    QTRY_VERIFY(!engine.outputReady());
+    QVERIFY(server_.start());
+    QTRY_VERIFY(engine.outputReady());
+    QVERIFY(heard(engine, rec, QStringLiteral("cw_private_sink")));
+}
+
+void TestTtsDeviceLoss::aServerStartedLaterIsUsed() {
+    SpeechEngine engine;
+    EngineRecorder rec(engine);
+    const quint64 silent = engine.speak(kShort);
+    QVERIFY(rec.waitForFinished(1));
+    QCOMPARE(rec.withoutMouths(silent),
+             (QStringList{"started \"Hello again.\"", "word \"Hello\"", "word \"again.\"", "finished"}));
+    QVERIFY(!engine.statistics().audible);
+
+    QVERIFY(server_.start());
+    QTRY_VERIFY(engine.outputReady());
+    QVERIFY(heard(engine, rec, QStringLiteral("cw_private_sink")));
+}
+
+void TestTtsDeviceLoss::speechFollowsTheDefaultOutput() {
+    QVERIFY(server_.start({QStringLiteral("cw_first"), QStringLiteral("cw_second")}));
+    QVERIFY(server_.pactl({QStringLiteral("set-default-sink"), QStringLiteral("cw_first")}));
+    SpeechEngine engine;
+    EngineRecorder rec(engine);
+    QTRY_VERIFY(engine.outputReady());
+    MonitorRecording second;
+    QVERIFY(second.start(server_.address(), QStringLiteral("cw_second")));
+    const quint64 id = engine.speak(kLong);
+    QTRY_VERIFY(rec.of(id).filter(QStringLiteral("word")).size() >= 2);
+    QCOMPARE(second.loudSamples(), 0);
+    QVERIFY(server_.pactl({QStringLiteral("set-default-sink"), QStringLiteral("cw_second")}));
+    QTRY_VERIFY(second.loudSamples() > 0);
+    QVERIFY(rec.waitForFinished(1));
+    QCOMPARE(rec.of(id).filter(QStringLiteral("word")).size(), 15);
 }
 
 QTEST_GUILESS_MAIN(TestTtsDeviceLoss)

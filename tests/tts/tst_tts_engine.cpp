@@ -2,10 +2,9 @@
 // every request ends, however it is stopped. The process has no sound server, so the default output is
 // missing too.
 #include "EngineRecorder.h"
+#include "platform/audio/PulseOutput.h"
 #include "platform/tts/SpeechEngine.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
 #include <QTest>
 
 using namespace cw::tts;
@@ -32,7 +31,7 @@ void TestTtsEngine::reportsWordsBookmarksAndMouthsInOrder_data() {
 
 void TestTtsEngine::reportsWordsBookmarksAndMouthsInOrder() {
     QFETCH(int, output);
-    if (output == int(AudioOutput::DefaultDevice) && !QMediaDevices::audioOutputs().isEmpty()) {
+    if (output == int(AudioOutput::DefaultDevice) && cw::audio::countOutputDevices(2000) > 0) {
         QSKIP("this machine has an audio output; the no-device path needs none");
     }
     SpeechEngine engine{AudioOutput(output)};

@@ -77,6 +77,20 @@ public:
                process.exitCode() == 0;
     }
 
+    /// How many playback streams the server has (a program's prepared output counts, even while paused).
+    int streams() const {
+        QProcess process;
+        process.start(QStringLiteral("pactl"),
+                      {QStringLiteral("--server=") + address(), QStringLiteral("list"),
+                       QStringLiteral("short"), QStringLiteral("sink-inputs")});
+        if (!process.waitForFinished(5000) || process.exitCode() != 0) {
+            return 0;
+        }
+        return int(QString::fromUtf8(process.readAllStandardOutput())
+                       .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                       .size());
+    }
+
     ~PrivateSoundServer() { kill(); }
 
 private:

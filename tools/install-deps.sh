@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ clang pkg-config ccache
-    qt6-base-dev qt6-svg-dev qt6-multimedia-dev libxkbcommon-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
     flite1-dev flite libpulse-dev
-    # run: fonts that stand in for the classic dialog fonts, and the audio back end Qt Multimedia uses
-    fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libqt6multimedia6 gstreamer1.0-plugins-base
+    # run: fonts that stand in for the classic dialog fonts, and the sound server's client library
+    fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libpulse0
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools
     xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer openbox libxtst-dev
     # packaging and its checks

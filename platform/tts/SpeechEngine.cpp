@@ -31,6 +31,8 @@ constexpr int kSecondsAhead = 3;
 constexpr int kTickMs = 10;
 /// A device whose clock stands still this long while it holds audio is treated as gone (a frozen server).
 constexpr qint64 kStallMs = 4000;
+/// A server that has not begun to play this long after the first samples were ready is not answering.
+constexpr qint64 kNoStartMs = 1500;
 
 struct Job {
     std::shared_ptr<PcmStream> stream;
@@ -42,7 +44,9 @@ struct Job {
 /// The one thread that runs the synthesiser; requests are done one after another.
 class SynthesisThread {
 public:
-    SynthesisThread() : thread_([this] { run(); }) {}
+    /// Loads `warmVoice` at once, on the thread, so the first request is as quick as any other.
+    explicit SynthesisThread(QString warmVoice)
+        : warmVoice_(std::move(warmVoice)), thread_([this] { run(); }) {}
     ~SynthesisThread() {
         {
             std::lock_guard lock(mutex_);
@@ -71,6 +75,13 @@ public:
 private:
     void run() {
         std::map<QString, std::unique_ptr<FliteVoice>> voices;
+        if (!warmVoice_.isEmpty()) {
+            // A word synthesised and thrown away loads the voice, the lexicon and the synthesiser's code.
+            auto& voice = voices[warmVoice_];
+            voice = std::make_unique<FliteVoice>(warmVoice_);
+            voice->synthesize(QStringLiteral("Hi."), VoiceSettings{});
+            trace("voice ready");
+        }
         for (;;) {
             Job job;
             {
@@ -110,6 +121,7 @@ private:
     std::deque<Job> jobs_;
     std::shared_ptr<PcmStream> current_;
     bool quit_ = false;
+    const QString warmVoice_;
     std::thread thread_; ///< last: starts once everything above exists
 };
 
@@ -148,7 +160,7 @@ struct SpeechEngine::Impl {
     std::unique_ptr<cw::audio::PulseOutput> out;
     QTimer tick;
     /// Last: its thread, which wakes `out`, ends before anything else goes.
-    std::unique_ptr<SynthesisThread> synthesis = std::make_unique<SynthesisThread>();
+    std::unique_ptr<SynthesisThread> synthesis;
 
     void startOutput();
     /// From `sample` on, the timeline runs on a clock.
@@ -170,6 +182,7 @@ SpeechEngine::SpeechEngine(AudioOutput output, QObject* parent)
     if (output == AudioOutput::DefaultDevice) {
         d->out = std::make_unique<cw::audio::PulseOutput>(d->sampleRate);
     }
+    d->synthesis = std::make_unique<SynthesisThread>(d->voiceName);
     d->tick.setTimerType(Qt::PreciseTimer);
     d->tick.setInterval(kTickMs);
     connect(&d->tick, &QTimer::timeout, this, [this] { d->onTick(); });
@@ -344,7 +357,7 @@ qint64 SpeechEngine::Impl::audiblePosition() {
         if (c.heard > 0 || c.stall.elapsed() > kTickMs * 5) {
             useClockFrom(c.heard);
         }
-    } else if (consumed > c.heard && c.stall.elapsed() > kStallMs) {
+    } else if (c.stream->written() > c.heard && c.stall.elapsed() > (c.heard == 0 ? kNoStartMs : kStallMs)) {
         qCWarning(lcTts) << "audio output stalled - going on silently";
         out->stop();
         useClockFrom(c.heard);
@@ -368,6 +381,7 @@ void SpeechEngine::Impl::onTick() {
     const bool done = c.stream->finished();
     if (c.statistics.nsToFirstSamples < 0 && c.stream->written() > 0) {
         c.statistics.nsToFirstSamples = c.sinceRequest.nsecsElapsed();
+        c.stall.restart(); // the output's time to begin counts from here
     }
     if (c.onClock && c.clockWaits) {
         if (c.stream->written() == 0 && !done) {

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -66,6 +67,14 @@ public:
             process_.reset();
         }
         QFile::remove(socket());
+    }
+
+    /// Stops the server's process without ending it (it holds its socket and answers nothing), or lets it go
+    /// on.
+    void freeze(bool frozen) {
+        if (process_) {
+            ::kill(pid_t(process_->processId()), frozen ? SIGSTOP : SIGCONT);
+        }
     }
 
     /// Runs pactl against this server; true when it succeeded.

@@ -28,6 +28,7 @@ private slots:
     void soundComesBackWithTheServer();
     void aServerStartedLaterIsUsed();
     void speechFollowsTheDefaultOutput();
+    void aServerThatDoesNotAnswerHoldsNothingUp();
 
 private:
     /// Speaks a short request and tells whether the sink heard it.
@@ -124,6 +125,19 @@ void TestTtsDeviceLoss::speechFollowsTheDefaultOutput() {
     QTRY_VERIFY(second.loudSamples() > 0);
     QVERIFY(rec.waitForFinished(1));
     QCOMPARE(rec.of(id).filter(QStringLiteral("word")).size(), 15);
+}
+
+void TestTtsDeviceLoss::aServerThatDoesNotAnswerHoldsNothingUp() {
+    QVERIFY(server_.start());
+    server_.freeze(true);
+    auto thaw = qScopeGuard([this] { server_.freeze(false); });
+    SpeechEngine engine; // its connection waits for an answer that does not come
+    EngineRecorder rec(engine);
+    const quint64 id = engine.speak(kShort);
+    QVERIFY(rec.waitForFinished(1));
+    QCOMPARE(rec.withoutMouths(id),
+             (QStringList{"started \"Hello again.\"", "word \"Hello\"", "word \"again.\"", "finished"}));
+    QVERIFY(!engine.statistics().audible);
 }
 
 QTEST_GUILESS_MAIN(TestTtsDeviceLoss)

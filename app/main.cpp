@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
         window.Form_Initialize();
         window.Form_Load();
     } catch (const cw::Failure& failure) {
+        qCCritical(lcApp).noquote() << "failure:" << failure.message();
         fail(failure.message());
         return 1;
     }

@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test build deps configure test-asan bench character-sheet format install clean
+.PHONY: run test build deps configure test-asan bench character-sheet format install package clean
 
 run: build
 	./$(BUILD)/chatterwisp
@@ -34,6 +34,9 @@ format:
 
 install: build
 	cmake --install $(BUILD)
+
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

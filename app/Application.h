@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <functional>
+
+/// The program's own messages: failures that end it, for whoever started it from a terminal.
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 namespace cw {
 

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
     cw::Application app(argc, argv);
     QApplication::setApplicationName(cw::appIdentity().title);
     QApplication::setApplicationVersion(QString::fromLatin1(cw::kVersionString));
-    QApplication::setDesktopFileName(QStringLiteral("chatterwisp"));
+    QApplication::setDesktopFileName(QString::fromLatin1(cw::kAppId));
     QApplication::setWindowIcon(cw::appIcon());
     // The program ends when its main window has closed, whatever the character's window is doing.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
         window.Form_Initialize();
         window.Form_Load();
     } catch (const cw::Failure& failure) {
+        qCCritical(lcApp).noquote() << "failure:" << failure.message();
         fail(failure.message());
         return 1;
     }

@@ -5,6 +5,9 @@ set(CW_VERSION_MAJOR 1)
 set(CW_VERSION_MINOR 0)
 set(CW_VERSION_REVISION 16)
 set(CW_COMMENT "A small Text-To-Speech Application")
+# The id software centres and desktops know the program by: the web address reversed. It names the desktop file
+# and the AppStream metainfo.
+set(CW_APP_ID "com.example.chatterwisp")
 set(CW_WEB_ADDRESS "https://chatterwisp.example.com/")
 set(CW_SALES_EMAIL "sales@chatterwisp.example.com")
 set(CW_SUPPORT_EMAIL "support@chatterwisp.example.com")

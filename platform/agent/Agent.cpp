@@ -71,7 +71,10 @@ Agent::Agent(Options options, QObject* parent) : QObject(parent), options_(std::
 Agent::~Agent() = default;
 
 QStringList Agent::defaultFolders() {
-    QStringList folders{QCoreApplication::applicationDirPath(), QStringLiteral(CW_DATA_DIR)};
+    // Beside the program, then under its own prefix, so a package unpacked anywhere finds its own data first.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    QStringList folders{programFolder, programFolder + QStringLiteral("/../share/chatterwisp"),
+                        QStringLiteral(CW_DATA_DIR)};
     for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
         folders << data + QStringLiteral("/chatterwisp");
     for (QString& f : folders)

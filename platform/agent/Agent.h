@@ -74,7 +74,8 @@ public:
     /// The character under the id with its engine and window, or null.
     AgentCharacter* character(const QString& characterId) const;
 
-    /// The program's own folder, the installed data folder, then the XDG data folders.
+    /// The program's own folder, the data folder of the prefix it runs from, the installed data folder, then
+    /// the XDG data folders.
     static QStringList defaultFolders();
     /// The places a file name is looked for: itself when it names a folder, else each folder joined with it.
     QStringList placesFor(const QString& fileName) const;

@@ -21,6 +21,28 @@ namespace {
 
 using Mutation = std::function<void(QJsonObject&)>;
 
+// Sets an environment variable for the life of a scope and puts back what was there before.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char* name, const QString& value)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        qputenv(name_, value.toLocal8Bit());
+    }
+    ~EnvironmentOverride() {
+        if (wasSet_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+private:
+    const char* name_;
+    bool wasSet_;
+    QByteArray old_;
+};
+
 QJsonObject tinyJson() {
     QFile f(dataDir() + QStringLiteral("/tiny/tiny.json"));
     if (!f.open(QIODevice::ReadOnly))
@@ -362,11 +384,25 @@ private slots:
     }
 
     void defaultFoldersStartWithTheProgramsOwn() {
+        QTemporaryDir home;
+        QTemporaryDir shared;
+        QVERIFY(home.isValid() && shared.isValid());
+        const EnvironmentOverride dataHome("XDG_DATA_HOME", home.path());
+        const EnvironmentOverride dataDirs("XDG_DATA_DIRS", shared.filePath(QStringLiteral("one")) + u':' +
+                                                                shared.filePath(QStringLiteral("two")));
         const QStringList folders = Agent::defaultFolders();
-        QVERIFY(folders.size() >= 3);
-        QCOMPARE(folders[0], QDir::cleanPath(QCoreApplication::applicationDirPath()));
-        QVERIFY(folders[1].endsWith(QStringLiteral("/share/chatterwisp")));
-        QVERIFY(folders.last().endsWith(QStringLiteral("/chatterwisp")));
+
+        const QString programFolder = QDir::cleanPath(QCoreApplication::applicationDirPath());
+        QVERIFY(folders.size() >= 6);
+        QCOMPARE(folders[0], programFolder);
+        // An unpacked or relocated installation finds the data of its own prefix before anything else
+        // installed.
+        QCOMPARE(folders[1], QDir::cleanPath(programFolder + QStringLiteral("/../share/chatterwisp")));
+        QVERIFY(folders[2].endsWith(QStringLiteral("/share/chatterwisp")));
+        QCOMPARE(folders.mid(folders.size() - 3),
+                 (QStringList{home.filePath(QStringLiteral("chatterwisp")),
+                              shared.filePath(QStringLiteral("one/chatterwisp")),
+                              shared.filePath(QStringLiteral("two/chatterwisp"))}));
     }
 };
 

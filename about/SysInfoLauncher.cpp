@@ -1,8 +1,6 @@
 #include "SysInfoLauncher.h"
 
 #include <QLoggingCategory>
-#include <algorithm>
-#include <array>
 #include <stdexcept>
 
 Q_LOGGING_CATEGORY(lcSysInfo, "chatterwisp.about.sysinfo")
@@ -10,19 +8,6 @@ Q_LOGGING_CATEGORY(lcSysInfo, "chatterwisp.about.sysinfo")
 namespace cw {
 
 namespace {
-
-/// Closes a registry key when the lookup leaves, whichever way it leaves.
-class KeyCloser {
-public:
-    KeyCloser(IRegistry& registry, RegistryKey key) : registry_(registry), key_(key) {}
-    ~KeyCloser() { registry_.RegCloseKey(key_); }
-    KeyCloser(const KeyCloser&) = delete;
-    KeyCloser& operator=(const KeyCloser&) = delete;
-
-private:
-    IRegistry& registry_;
-    RegistryKey key_;
-};
 
 QString dwordText(const QByteArray& bytes) {
     // Last byte first, so the little-endian number reads most significant digit first.
@@ -43,36 +28,25 @@ QString SysInfoLauncher::unavailableMessage() {
 
 bool SysInfoLauncher::GetKeyValue(std::int32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef,
                                   QString& KeyVal) {
-    RegistryKey key = 0;
-    if (registry_.RegOpenKeyEx(KeyRoot, KeyName.toLocal8Bit(), 0, kOpenAccess, &key) != kErrorSuccess) {
+    const std::optional<RegistryValue> value = registry_.value(KeyRoot, KeyName, SubKeyRef);
+    // A value longer than the buffer the lookup reads into counts as missing, as a refused read would.
+    if (!value || value->data.size() > qsizetype(kBufferSize)) {
         KeyVal.clear();
         return false;
     }
-    const KeyCloser closer(registry_, key);
-
-    std::array<char, kBufferSize> buffer{};
-    std::uint32_t type = 0;
-    std::uint32_t size = kBufferSize;
-    if (registry_.RegQueryValueEx(key, SubKeyRef.toLocal8Bit(), &type, buffer.data(), &size) !=
-        kErrorSuccess) {
-        KeyVal.clear();
-        return false;
-    }
-    if (size == 0) {
+    if (value->data.isEmpty()) {
         throw std::invalid_argument("registry value " + SubKeyRef.toStdString() + " holds no data");
     }
-    // Never trust a reported size beyond the buffer that was handed over.
-    size = std::min(size, kBufferSize);
 
     // Only one terminator is dropped; a value stored without one is kept whole.
-    QByteArray data(buffer.data(), static_cast<qsizetype>(size));
+    QByteArray data = value->data;
     if (data.endsWith('\0')) {
         data.chop(1);
     }
 
-    if (type == kRegSz) {
+    if (value->type == kRegSz) {
         KeyVal = QString::fromLocal8Bit(data);
-    } else if (type == kRegDword) {
+    } else if (value->type == kRegDword) {
         KeyVal = dwordText(data);
     }
     return true;

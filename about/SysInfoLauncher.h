@@ -19,10 +19,8 @@ public:
     static constexpr const char* kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
     static constexpr const char* kFolderValue = "MSINFO";
     static constexpr const char* kProgramFile = "\\MSINFO32.EXE";
-    /// Rights asked for when a key is opened.
-    static constexpr std::uint32_t kOpenAccess = 0x2003F;
     /// The largest value that can be read, in bytes.
-    static constexpr std::uint32_t kBufferSize = 1024;
+    static constexpr std::uint32_t kBufferSize = kMaxRegistryValueBytes;
     /// Window style for the tool: a normal window that takes the focus.
     static constexpr int kNormalFocus = 1;
 
@@ -31,8 +29,8 @@ public:
 
     /// Reads value `SubKeyRef` of key `KeyName` below `KeyRoot`. True once the value was read: a string value
     /// becomes its text, a DWORD "&h" and its hex digits, any other type leaves `KeyVal` untouched. False and
-    /// an empty `KeyVal` when the key or value cannot be read. Throws std::invalid_argument for a value
-    /// without data.
+    /// an empty `KeyVal` when the key or value cannot be read or is longer than kBufferSize bytes. Throws
+    /// std::invalid_argument for a value without data.
     bool GetKeyValue(std::int32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
 
     /// Starts the system-information tool, or shows "System Information Is Unavailable At This Time".

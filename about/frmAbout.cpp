@@ -2,6 +2,7 @@
 
 #include "LinkLabel.h"
 #include "platform/WindowSkin.h"
+#include "platform/qt/WindowFit.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -93,6 +94,7 @@ frmAbout::frmAbout(const AboutServices& services, const AppIdentity& identity, Q
 
     createControls();
     Form_Load();
+    fitToScreen(*this, owner);
 }
 
 QString frmAbout::versionLine(const AppIdentity& identity) {

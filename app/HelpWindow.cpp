@@ -1,6 +1,7 @@
 #include "HelpWindow.h"
 
 #include "AppIdentity.h"
+#include "platform/qt/WindowFit.h"
 
 #include <QDialogButtonBox>
 #include <QIcon>
@@ -36,6 +37,8 @@ HelpWindow::HelpWindow(QWidget* owner)
     // Esc, the Close button and the close box all end in done().
     connect(this, &QDialog::finished, this, [this] { closed_ = true; });
     browser_->setFocus();
+    // On a small screen the window shrinks to fit, so its Close button stays within reach.
+    fitToScreen(*this, owner);
 }
 
 QString HelpWindow::helpText(const QString& title) {

@@ -1,18 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace cw {
-
-/// Registry status codes, as the registry functions report them.
-enum : long {
-    kErrorSuccess = 0,
-    kErrorFileNotFound = 2,
-    kErrorAccessDenied = 5,
-    kErrorInvalidHandle = 6,
-    kErrorMoreData = 234,
-};
 
 /// Value types.
 enum : std::uint32_t {
@@ -28,23 +21,26 @@ enum : std::uint32_t {
 constexpr std::int32_t kHkeyLocalMachine = static_cast<std::int32_t>(0x80000002u);
 constexpr std::int32_t kHkeyCurrentUser = static_cast<std::int32_t>(0x80000001u);
 
-using RegistryKey = std::int32_t;
+/// The most bytes of one value the program reads; a longer value counts as missing.
+constexpr std::uint32_t kMaxRegistryValueBytes = 1024;
 
-/// A read-only view of the registry with the semantics of the ANSI registry functions: names and data are 8-bit
-/// text, results are status codes.
+/// One registry value: its type and its bytes as the ANSI registry functions hand them out (strings as local
+/// 8-bit text with their terminating zero byte).
+struct RegistryValue {
+    std::uint32_t type = kRegNone;
+    QByteArray data;
+    bool operator==(const RegistryValue&) const = default;
+};
+
+/// A read-only view of the registry.
 class IRegistry {
 public:
     virtual ~IRegistry() = default;
 
-    /// Opens `subKey` below `root`; 0 and an open handle in `key` on success.
-    virtual long RegOpenKeyEx(std::int32_t root, const QByteArray& subKey, std::uint32_t options,
-                              std::uint32_t access, RegistryKey* key) = 0;
-    /// Reads a value into `data` (capacity `*size` bytes). On 0, `type` and `*size` (bytes written) are set;
-    /// a value longer than the capacity gives kErrorMoreData.
-    virtual long RegQueryValueEx(RegistryKey key, const QByteArray& valueName, std::uint32_t* type, char* data,
-                                 std::uint32_t* size) = 0;
-    /// Closes a handle from RegOpenKeyEx.
-    virtual long RegCloseKey(RegistryKey key) = 0;
+    /// Value `name` (empty: the key's default value) of `key` ("SOFTWARE\Example") below the predefined root
+    /// `root`; nothing when the root, the key or the value does not exist or cannot be read. Never throws.
+    virtual std::optional<RegistryValue> value(std::int32_t root, const QString& key,
+                                               const QString& name) = 0;
 };
 
 } // namespace cw

@@ -4,11 +4,10 @@
 #include "CharacterWindow.h"
 #include "TtsSpeechOutput.h"
 #include "platform/Failure.h"
+#include "platform/files/BoundedFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
@@ -99,23 +98,26 @@ void Agent::Load(const QString& characterId, const QString& fileName) {
     const QString intro =
         QStringLiteral("The character \"%1\" could not be loaded from \"%2\".").arg(characterId, fileName);
     for (const QString& place : places) {
-        const QFileInfo info(place);
-        if (!info.exists())
+        const files::FileContents file = files::readRegularFile(place, limits::kFileBytes);
+        if (file.failure == files::ReadFailure::Missing)
             continue;
         // The first file found is the one used: a broken file is reported, not silently passed over.
         const QString where = QStringLiteral(" Looked in: %1.").arg(places.join(QStringLiteral(", ")));
-        if (!info.isFile())
+        switch (file.failure) {
+        case files::ReadFailure::None:
+        case files::ReadFailure::Missing:
+            break;
+        case files::ReadFailure::NotRegular:
             throw Failure(intro + QStringLiteral(" %1 is not a file.").arg(place) + where);
-        if (info.size() > limits::kFileBytes)
+        case files::ReadFailure::TooLarge:
             throw Failure(intro +
                           QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
                           where);
-        QFile file(place);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Failure(intro + QStringLiteral(" %1 cannot be read: %2.").arg(place, file.errorString()) +
-                          where);
+        case files::ReadFailure::Unreadable:
+            throw Failure(intro + QStringLiteral(" %1.").arg(file.reason) + where);
+        }
         try {
-            auto data = std::make_shared<const CharacterData>(unpack(file.read(limits::kFileBytes + 1)));
+            auto data = std::make_shared<const CharacterData>(unpack(file.bytes));
             auto renderer = std::make_unique<FrameRenderer>(data);
             auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
                                                 options_.makeSpeech(data->voice), options_.windows, this);

@@ -1,9 +1,11 @@
 #include "FileRegistry.h"
 
-#include <QFile>
+#include "platform/files/BoundedFile.h"
+
 #include <QLoggingCategory>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -15,8 +17,6 @@ namespace {
 
 constexpr auto kHeaderUnicode = QLatin1StringView("Windows Registry Editor Version 5.00");
 constexpr auto kHeaderAnsi = QLatin1StringView("REGEDIT4");
-
-constexpr std::uint32_t kErrorInvalidParameter = 87;
 
 struct Root {
     std::int32_t handle;
@@ -226,11 +226,15 @@ RegistryFileContents parseRegistryFile(const QByteArray& bytes) {
         }
         if (line.startsWith(QLatin1Char('['))) {
             currentKey.reset();
-            if (!line.endsWith(QLatin1Char(']')) || line.size() < 3) {
+            if (!line.endsWith(QLatin1Char(']'))) {
                 problem(QStringLiteral("unfinished key name"));
                 continue;
             }
-            const bool remove = line[1] == QLatin1Char('-');
+            const bool remove = line.size() > 2 && line[1] == QLatin1Char('-');
+            if (line.size() - (remove ? 3 : 2) == 0) {
+                problem(QStringLiteral("empty key name"));
+                continue;
+            }
             const auto path = canonicalKeyPath(line.mid(remove ? 2 : 1, line.size() - (remove ? 3 : 2)));
             if (!path) {
                 problem(QStringLiteral("unknown root key"));
@@ -276,6 +280,14 @@ RegistryFileContents parseRegistryFile(const QByteArray& bytes) {
             problem(QStringLiteral("malformed value data"));
             continue;
         }
+        if (value->data.size() > qsizetype(kMaxRegistryValueBytes)) {
+            // Kept, so it still overrides what came before, but nothing reads a value this long.
+            problem(
+                QStringLiteral("value \"%1\" holds %2 bytes; values longer than %3 bytes count as missing")
+                    .arg(name)
+                    .arg(value->data.size())
+                    .arg(kMaxRegistryValueBytes));
+        }
         contents.entries.append({RegistryFileEntry::Kind::Value, *currentKey, name, *value});
     }
     if (!contents.recognised) {
@@ -284,17 +296,14 @@ RegistryFileContents parseRegistryFile(const QByteArray& bytes) {
     return contents;
 }
 
-FileRegistry::FileRegistry() : FileRegistry(standardFiles(), standardBuiltIns()) {}
+FileRegistry::FileRegistry() : pending_(Sources{&FileRegistry::standardBuiltIns, standardFiles()}) {}
 
-FileRegistry::FileRegistry(const QStringList& files, const QList<RegistryFileEntry>& builtIns) {
-    apply(builtIns);
-    for (const QString& file : files) {
-        readFile(file);
-    }
-}
+FileRegistry::FileRegistry(const QStringList& files, const QList<RegistryFileEntry>& builtIns)
+    : pending_(Sources{[builtIns] { return builtIns; }, files}) {}
 
 QStringList FileRegistry::standardFiles() {
-    return {QStringLiteral("/etc/chatterwisp/registry.reg"),
+    const QString systemFolder = qEnvironmentVariable("CHATTERWISP_SYSCONFDIR", QStringLiteral("/etc"));
+    return {systemFolder + QStringLiteral("/chatterwisp/registry.reg"),
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                 QStringLiteral("/chatterwisp/registry.reg")};
 }
@@ -331,29 +340,49 @@ QList<RegistryFileEntry> FileRegistry::standardBuiltIns() {
             {RegistryFileEntry::Kind::Value, key, QStringLiteral("PATH"), {kRegSz, ansiString(program)}}};
 }
 
+void FileRegistry::load() {
+    if (!pending_) {
+        return;
+    }
+    const Sources sources = std::move(*pending_);
+    pending_.reset();
+    applyEntries(sources.builtIns());
+    for (const QString& file : sources.files) {
+        readOneFile(file);
+    }
+}
+
 bool FileRegistry::readFile(const QString& path) {
-    QFile file(path);
-    if (!file.exists()) {
+    load();
+    return readOneFile(path);
+}
+
+void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
+    load();
+    applyEntries(entries);
+}
+
+bool FileRegistry::readOneFile(const QString& path) {
+    const files::FileContents file = files::readRegularFile(path, kMaxFileBytes);
+    if (file.failure == files::ReadFailure::Missing) {
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        qCWarning(lcRegistry) << "cannot read" << path << file.errorString();
+    if (!file.ok()) {
+        qCWarning(lcRegistry).noquote() << "skipped:" << file.reason;
         return false;
     }
-    // Read one byte past the limit, so an oversized file is recognised without reading all of it.
-    const QByteArray bytes = file.read(kMaxFileBytes + 1);
-    const RegistryFileContents contents = parseRegistryFile(bytes);
+    const RegistryFileContents contents = parseRegistryFile(file.bytes);
     for (const QString& problem : contents.problems) {
         qCWarning(lcRegistry).noquote() << path << problem;
     }
     if (!contents.recognised) {
         return false;
     }
-    apply(contents.entries);
+    applyEntries(contents.entries);
     return true;
 }
 
-void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
+void FileRegistry::applyEntries(const QList<RegistryFileEntry>& entries) {
     for (const RegistryFileEntry& entry : entries) {
         const QString key = fold(entry.key);
         switch (entry.kind) {
@@ -380,97 +409,26 @@ void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
     }
 }
 
-bool FileRegistry::keyExists(const QString& foldedPath) const {
-    // A key exists when it is written down, or when a key below it is.
-    if (keys_.contains(foldedPath)) {
-        return true;
+std::optional<RegistryValue> FileRegistry::value(std::int32_t root, const QString& key, const QString& name) {
+    load();
+    const auto known =
+        std::find_if(kRoots.cbegin(), kRoots.cend(), [root](const Root& r) { return r.handle == root; });
+    if (known == kRoots.cend()) {
+        return std::nullopt;
     }
-    const QString below = foldedPath + QLatin1Char('\\');
-    const auto it = keys_.lowerBound(below);
-    return it != keys_.end() && it.key().startsWith(below);
-}
-
-bool FileRegistry::resolve(RegistryKey key, QString* foldedPath) const {
-    if (const auto it = handles_.find(key); it != handles_.end()) {
-        *foldedPath = *it;
-        return true;
-    }
-    for (const Root& root : kRoots) {
-        if (root.handle == key) {
-            *foldedPath = fold(QString(root.name));
-            return true;
-        }
-    }
-    return false;
-}
-
-long FileRegistry::RegOpenKeyEx(std::int32_t root, const QByteArray& subKey, std::uint32_t /*options*/,
-                                std::uint32_t /*access*/, RegistryKey* key) {
-    QString path;
-    if (key == nullptr) {
-        return kErrorInvalidParameter;
-    }
-    if (!resolve(root, &path)) {
-        return kErrorInvalidHandle;
-    }
-    if (!subKey.isEmpty()) {
-        path += QLatin1Char('\\') + fold(QString::fromLocal8Bit(subKey));
-    }
-    if (!keyExists(path)) {
-        return kErrorFileNotFound;
-    }
-    while (nextHandle_ <= 0 || handles_.contains(nextHandle_)) {
-        nextHandle_ = nextHandle_ <= 0 ? 1 : nextHandle_ + 1;
-    }
-    *key = nextHandle_++;
-    handles_.insert(*key, path);
-    return kErrorSuccess;
-}
-
-long FileRegistry::RegQueryValueEx(RegistryKey key, const QByteArray& valueName, std::uint32_t* type,
-                                   char* data, std::uint32_t* size) {
-    QString path;
-    if (!resolve(key, &path)) {
-        return kErrorInvalidHandle;
-    }
-    if (data != nullptr && size == nullptr) {
-        return kErrorInvalidParameter;
+    QString path = fold(QString(known->name));
+    if (!key.isEmpty()) {
+        path += QLatin1Char('\\') + fold(key);
     }
     const auto values = keys_.constFind(path);
     if (values == keys_.cend()) {
-        return kErrorFileNotFound;
+        return std::nullopt;
     }
-    const auto value = values->constFind(fold(QString::fromLocal8Bit(valueName)));
-    if (value == values->cend()) {
-        return kErrorFileNotFound;
+    const auto found = values->constFind(fold(name));
+    if (found == values->cend()) {
+        return std::nullopt;
     }
-    if (type != nullptr) {
-        *type = value->type;
-    }
-    if (size == nullptr) {
-        return kErrorSuccess;
-    }
-    const auto needed = static_cast<std::uint32_t>(value->data.size());
-    if (data == nullptr) {
-        *size = needed;
-        return kErrorSuccess;
-    }
-    if (needed > *size) {
-        *size = needed;
-        return kErrorMoreData;
-    }
-    std::copy(value->data.cbegin(), value->data.cend(), data);
-    *size = needed;
-    return kErrorSuccess;
-}
-
-long FileRegistry::RegCloseKey(RegistryKey key) {
-    if (handles_.remove(key)) {
-        return kErrorSuccess;
-    }
-    QString path;
-    // Closing a predefined root is allowed and does nothing.
-    return resolve(key, &path) ? kErrorSuccess : kErrorInvalidHandle;
+    return *found;
 }
 
 } // namespace cw

@@ -9,16 +9,10 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 namespace cw {
-
-/// One registry value: its type and its bytes as the ANSI registry functions hand them out (strings as local
-/// 8-bit text with their terminating zero byte).
-struct RegistryValue {
-    std::uint32_t type = kRegNone;
-    QByteArray data;
-    bool operator==(const RegistryValue&) const = default;
-};
 
 /// One statement of a registry file, in file order.
 struct RegistryFileEntry {
@@ -42,7 +36,9 @@ struct RegistryFileContents {
 RegistryFileContents parseRegistryFile(const QByteArray& bytes);
 
 /// A read-only registry made of registry export files over a few built-in values. Key and value names are
-/// matched without regard to case. Nothing can be written through it, so any access asked for is granted.
+/// matched without regard to case. Nothing is read when it is made: the built-in values and the files are
+/// read the first time a value is asked for, so a file that cannot be read never holds up the program's
+/// start.
 class FileRegistry : public IRegistry {
 public:
     /// Files larger than this are ignored as a whole.
@@ -53,7 +49,8 @@ public:
     /// Applies `builtIns`, then each of `files` in order: a later statement overrides an earlier one.
     FileRegistry(const QStringList& files, const QList<RegistryFileEntry>& builtIns);
 
-    /// /etc/chatterwisp/registry.reg, then chatterwisp/registry.reg in the user's configuration folder.
+    /// chatterwisp/registry.reg in the system's configuration folder (/etc, or $CHATTERWISP_SYSCONFDIR when
+    /// set), then chatterwisp/registry.reg in the user's configuration folder.
     static QStringList standardFiles();
     /// The system-information tool's path under HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO, value "PATH",
     /// when findSystemInformationProgram() finds one; otherwise nothing.
@@ -63,26 +60,29 @@ public:
     /// The full path of the first of systemInformationPrograms() found in PATH, or an empty string.
     static QString findSystemInformationProgram();
 
-    /// Reads one file and applies it; false (and nothing applied) when it is missing, unreadable, too large
-    /// or not a registry file.
+    /// Whether the built-in values and the files have been read.
+    bool loaded() const { return !pending_.has_value(); }
+    /// Reads one more file and applies it over what is there; false (and nothing applied) when it is missing,
+    /// not a regular file, unreadable, too large or not a registry file. Each reason is logged.
     bool readFile(const QString& path);
-    /// Applies the statements of one file, in order.
+    /// Applies more statements over what is there, in order.
     void apply(const QList<RegistryFileEntry>& entries);
 
-    long RegOpenKeyEx(std::int32_t root, const QByteArray& subKey, std::uint32_t options,
-                      std::uint32_t access, RegistryKey* key) override;
-    long RegQueryValueEx(RegistryKey key, const QByteArray& valueName, std::uint32_t* type, char* data,
-                         std::uint32_t* size) override;
-    long RegCloseKey(RegistryKey key) override;
+    std::optional<RegistryValue> value(std::int32_t root, const QString& key, const QString& name) override;
 
 private:
-    bool keyExists(const QString& foldedPath) const;
-    bool resolve(RegistryKey key, QString* foldedPath) const;
+    struct Sources {
+        std::function<QList<RegistryFileEntry>()> builtIns;
+        QStringList files;
+    };
+    void load();
+    bool readOneFile(const QString& path);
+    void applyEntries(const QList<RegistryFileEntry>& entries);
 
+    /// What is still to be read; empty once loaded.
+    std::optional<Sources> pending_;
     /// Values by case-folded name, per case-folded key path.
     QMap<QString, QHash<QString, RegistryValue>> keys_;
-    QHash<RegistryKey, QString> handles_;
-    RegistryKey nextHandle_ = 1;
 };
 
 } // namespace cw

@@ -1,5 +1,7 @@
 #include "XcbSelectionReader.h"
 
+#include "platform/TextLimits.h"
+
 #include <xcb/xcb.h>
 
 #include <QString>
@@ -25,7 +27,7 @@ unsigned internAtom(xcb_connection_t* c, const char* name) {
 }
 
 // Refuse absurd transfers so a hostile owner cannot exhaust memory.
-constexpr qsizetype kMaxClipboardBytes = 256 * 1024 * 1024;
+constexpr qsizetype kMaxClipboardBytes = kMaxTextBytes;
 
 } // namespace
 

@@ -3,10 +3,13 @@
 #include "TestFiles.h"
 #include "platform/qt/FileRegistry.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace cw;
 
@@ -22,19 +25,9 @@ QByteArray utf16(const QString& text) {
     return QByteArray("\xFF\xFE", 2) + QByteArray(encoder.encode(text));
 }
 
-/// Reads `subKey`'s value `name` below HKLM as the ANSI functions would, or the failing status.
-std::pair<long, RegistryValue> query(IRegistry& registry, const QByteArray& subKey, const QByteArray& name,
-                                     std::uint32_t capacity = 1024) {
-    RegistryKey key = 0;
-    if (const long status = registry.RegOpenKeyEx(kHkeyLocalMachine, subKey, 0, 0x2003F, &key); status != 0) {
-        return {status, {}};
-    }
-    QByteArray buffer(static_cast<qsizetype>(capacity), '\0');
-    std::uint32_t type = 0;
-    std::uint32_t size = capacity;
-    const long status = registry.RegQueryValueEx(key, name, &type, buffer.data(), &size);
-    registry.RegCloseKey(key);
-    return {status, status == 0 ? RegistryValue{type, buffer.left(size)} : RegistryValue{}};
+/// Reads `subKey`'s value `name` below HKLM.
+std::optional<RegistryValue> query(IRegistry& registry, const QString& subKey, const QString& name) {
+    return registry.value(kHkeyLocalMachine, subKey, name);
 }
 
 } // namespace
@@ -105,10 +98,10 @@ private slots:
         QFETCH(QString, name);
         QFETCH(RegistryValue, value);
         FileRegistry registry({writeFile(text)}, {});
-        const auto [status, read] = query(registry, "SOFTWARE\\Example", name.toLatin1());
-        QCOMPARE(status, 0L);
-        QCOMPARE(read.type, value.type);
-        QCOMPARE(read.data, value.data);
+        const auto read = query(registry, QStringLiteral("SOFTWARE\\Example"), name);
+        QVERIFY(read);
+        QCOMPARE(read->type, value.type);
+        QCOMPARE(read->data, value.data);
     }
 
     void malformedStatementsAreReported() {
@@ -141,7 +134,70 @@ private slots:
         QFETCH(QByteArray, text);
         FileRegistry registry({}, {});
         QVERIFY(!registry.readFile(writeFile(text)));
-        QCOMPARE(query(registry, "SOFTWARE\\Example", "v").first, long(kErrorFileNotFound));
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v")), std::nullopt);
+    }
+
+    void emptyKeyNamesAndOverlongValuesAreReported() {
+        QByteArray text = kHeader + "[]\n[-]\n[HKLM\\Open\n[HKLM\\Long]\n\"ok\"=\"";
+        text += QByteArray(1023, 'x') + "\"\n\"long\"=\"" + QByteArray(1024, 'y') + "\"\n";
+        const auto contents = parseRegistryFile(text);
+        QCOMPARE(
+            contents.problems,
+            (QStringList{QStringLiteral("line 3: empty key name"), QStringLiteral("line 4: empty key name"),
+                         QStringLiteral("line 5: unfinished key name"),
+                         QStringLiteral("line 8: value \"long\" holds 1025 bytes; values longer than "
+                                        "1024 bytes count as missing")}));
+        // The overlong value is still a statement of the file: it overrides what came before it.
+        QCOMPARE(contents.entries.size(), 3);
+        QCOMPARE(contents.entries.back().value.data.size(), 1025);
+    }
+
+    void nothingIsReadUntilAValueIsAskedFor() {
+        const QString file = writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"1\"\n");
+        FileRegistry registry({file}, {});
+        QVERIFY(!registry.loaded());
+        // The file goes before the first lookup: had it been read when the registry was made, the value would
+        // be there.
+        QVERIFY(QFile::remove(file));
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v")), std::nullopt);
+        QVERIFY(registry.loaded());
+    }
+
+    void placesThatAreNoRegularFilesAreSkippedWithOneLineEach_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("FIFO") << "fifo"
+                              << "is a FIFO";
+        QTest::newRow("folder") << "folder"
+                                << "is a folder";
+        QTest::newRow("endless device") << "device"
+                                        << "is a device";
+        QTest::newRow("over the bound") << "huge"
+                                        << "is larger than 4194304 bytes";
+    }
+    void placesThatAreNoRegularFilesAreSkippedWithOneLineEach() {
+        QFETCH(QString, kind);
+        QFETCH(QString, logged);
+        QString place = dir.filePath(QStringLiteral("place-%1.reg").arg(kind));
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(place).constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(place));
+        } else if (kind == QLatin1String("device")) {
+            place = QStringLiteral("/dev/zero");
+        } else {
+            QByteArray huge = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"huge\"\n";
+            huge.append(QByteArray(FileRegistry::kMaxFileBytes, ';'));
+            place = cw::test::writeTestFile(dir, QStringLiteral("place-huge.reg"), huge);
+        }
+        const QString good = writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"good\"\n");
+        FileRegistry registry({good, place}, {});
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^skipped: %1 %2$")
+                                                                  .arg(QRegularExpression::escape(place),
+                                                                       QRegularExpression::escape(logged))));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v"))->data,
+                 QByteArray("good\0", 5));
     }
 
     void laterFilesOverrideEarlierOnesAndTheBuiltIns() {
@@ -160,10 +216,10 @@ private slots:
                                 "\"path\"=\"/user\"\n\"Kept\"=-\n");
         FileRegistry registry({system, dir.filePath(QStringLiteral("missing.reg")), user}, builtIns);
 
-        const QByteArray msinfo = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-        QCOMPARE(query(registry, msinfo, "PATH").second.data, QByteArray("/user\0", 6));
-        QCOMPARE(query(registry, msinfo, "Other").second.data, QByteArray("s\0", 2));
-        QCOMPARE(query(registry, msinfo, "Kept").first, long(kErrorFileNotFound));
+        const QString msinfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+        QCOMPARE(query(registry, msinfo, QStringLiteral("PATH"))->data, QByteArray("/user\0", 6));
+        QCOMPARE(query(registry, msinfo, QStringLiteral("Other"))->data, QByteArray("s\0", 2));
+        QCOMPARE(query(registry, msinfo, QStringLiteral("Kept")), std::nullopt);
     }
 
     void deletedKeysTakeTheirSubKeysAlong() {
@@ -171,41 +227,31 @@ private slots:
                                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\AB]\n\"v\"=\"2\"\n"
                                                    "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\A]\n\"w\"=\"lost\"\n")},
                               {});
-        QCOMPARE(query(registry, "SOFTWARE\\A\\B", "v").first, long(kErrorFileNotFound));
-        QCOMPARE(query(registry, "SOFTWARE\\A", "w").first, long(kErrorFileNotFound));
-        QCOMPARE(query(registry, "SOFTWARE\\AB", "v").second.data, QByteArray("2\0", 2));
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\A\\B"), QStringLiteral("v")), std::nullopt);
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\A"), QStringLiteral("w")), std::nullopt);
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\AB"), QStringLiteral("v"))->data,
+                 QByteArray("2\0", 2));
     }
 
-    void keysAndHandlesBehaveLikeTheRegistrys() {
+    void valuesAreFoundByRootKeyAndNameWithoutRegardToCase() {
         FileRegistry registry({writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Deep\\Key]\n"
-                                                   "\"v\"=\"0123456789\"\n")},
+                                                   "\"v\"=\"0123456789\"\n@=\"default\"\n")},
                               {});
-        RegistryKey parent = 0;
-        QCOMPARE(registry.RegOpenKeyEx(kHkeyLocalMachine, "software\\deep", 0, 0x2003F, &parent), 0L);
-        QVERIFY(parent > 0);
-        RegistryKey missing = 0;
-        QCOMPARE(registry.RegOpenKeyEx(kHkeyLocalMachine, "SOFTWARE\\Dee", 0, 0x2003F, &missing), 2L);
-        QCOMPARE(registry.RegOpenKeyEx(kHkeyCurrentUser, "SOFTWARE\\Deep", 0, 0x2003F, &missing), 2L);
-
-        // A sub-key opens below an open handle too.
-        RegistryKey child = 0;
-        QCOMPARE(registry.RegOpenKeyEx(parent, "KEY", 0, 0x2003F, &child), 0L);
-        QVERIFY(child != parent);
-        std::uint32_t type = 0;
-        std::uint32_t size = 0;
-        QCOMPARE(registry.RegQueryValueEx(child, "v", &type, nullptr, &size), 0L);
-        QCOMPARE(size, 11u);
-        char small[4] = {};
-        size = sizeof small;
-        QCOMPARE(registry.RegQueryValueEx(child, "v", &type, small, &size), long(kErrorMoreData));
-        QCOMPARE(size, 11u);
-        QCOMPARE(registry.RegQueryValueEx(parent, "v", &type, small, &size), long(kErrorFileNotFound));
-
-        QCOMPARE(registry.RegCloseKey(child), 0L);
-        QCOMPARE(registry.RegQueryValueEx(child, "v", &type, nullptr, &size), long(kErrorInvalidHandle));
-        QCOMPARE(registry.RegCloseKey(child), long(kErrorInvalidHandle));
-        QCOMPARE(registry.RegOpenKeyEx(12345, "SOFTWARE", 0, 0x2003F, &child), long(kErrorInvalidHandle));
-        QCOMPARE(registry.RegCloseKey(parent), 0L);
+        const RegistryValue v{kRegSz, QByteArray("0123456789\0", 11)};
+        QCOMPARE(
+            registry.value(kHkeyLocalMachine, QStringLiteral("software\\deep\\KEY"), QStringLiteral("V")), v);
+        QCOMPARE(registry.value(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Deep\\Key"), QString()),
+                 (RegistryValue{kRegSz, QByteArray("default\0", 8)}));
+        // A key that only holds sub-keys has no values; a prefix of a key name is no key; other roots are
+        // apart.
+        QCOMPARE(registry.value(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Deep"), QStringLiteral("v")),
+                 std::nullopt);
+        QCOMPARE(registry.value(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Deep\\Ke"), QStringLiteral("v")),
+                 std::nullopt);
+        QCOMPARE(registry.value(kHkeyCurrentUser, QStringLiteral("SOFTWARE\\Deep\\Key"), QStringLiteral("v")),
+                 std::nullopt);
+        QCOMPARE(registry.value(12345, QStringLiteral("SOFTWARE\\Deep\\Key"), QStringLiteral("v")),
+                 std::nullopt);
     }
 
     void builtInNamesTheFirstSystemInformationProgramFound() {
@@ -229,8 +275,8 @@ private slots:
         qputenv("PATH", savedPath);
 
         FileRegistry registry({}, builtIns);
-        const auto [status, value] = query(registry, "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH");
-        QCOMPARE(status, 0L);
+        const auto value = query(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
+                                 QStringLiteral("PATH"));
         QCOMPARE(value, (RegistryValue{kRegSz, QFile::encodeName(bin.filePath(programs[1])) + '\0'}));
         QVERIFY(none.isEmpty());
     }

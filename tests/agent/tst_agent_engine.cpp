@@ -3,6 +3,7 @@
 
 #include "platform/Failure.h"
 #include "platform/agent/CharacterEngine.h"
+#include "platform/agent/Description.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -12,15 +13,23 @@ using namespace cw::agent::test;
 
 namespace {
 
+/// The program's own character, as drawn.
+std::shared_ptr<const CharacterData> genie() {
+    static const auto data =
+        std::make_shared<const CharacterData>(readDescription(QStringLiteral(CW_GENIE_DESCRIPTION)));
+    return data;
+}
+
 struct Rig {
     ManualClock clock;
     ScriptedSpeech speech{clock};
-    CharacterEngine engine{tiny(), clock, speech};
+    CharacterEngine engine;
     QStringList animations;                         // names in the order they started
     QList<std::pair<cw::RequestId, bool>> finished; // requests in the order they ended
     QList<QPoint> positions;
 
-    Rig() {
+    explicit Rig(std::shared_ptr<const CharacterData> data = tiny())
+        : engine(std::move(data), clock, speech) {
         engine.setRandom([](int) { return 0; });
         QObject::connect(&engine, &CharacterEngine::animationStarted,
                          [this](const QString& n) { animations << n; });
@@ -54,6 +63,40 @@ struct Rig {
 class TestAgentEngine : public QObject {
     Q_OBJECT
 private slots:
+    // Each key typed into the pitch or speed field plays "Alert"; a short gesture keeps typing from holding
+    // the next request up.
+    void theGeniesAlertIsShortAndEndsByItself() {
+        const CharacterData& data = *genie();
+        const Animation& alert = data.animations[data.findAnimation(QStringLiteral("Alert"))];
+        int total = 0;
+        for (const Frame& frame : alert.frames) {
+            total += frame.duration;
+            QVERIFY2(frame.branches.empty(), "a branch could make the gesture loop");
+        }
+        QVERIFY2(total <= 400, qPrintable(QStringLiteral("Alert lasts %1 ms").arg(total)));
+    }
+
+    void sayItRightAfterTypingThreeDigitsSpeaksWithinASecondAndAHalf() {
+        Rig rig(genie());
+        rig.engine.show();
+        rig.clock.advance(5000);
+        for (int key = 0; key < 3; ++key) {
+            rig.engine.play(QStringLiteral("Alert"));
+        }
+        // Say it with the prompt untouched: Show, then Speak.
+        rig.engine.show();
+        rig.engine.speak(QStringLiteral("Type something in here"));
+        qint64 waited = 0;
+        while (rig.speech.requests.isEmpty() && waited < 10'000) {
+            rig.clock.advance(10);
+            waited += 10;
+        }
+        qInfo("speech began %lld ms after Say it, behind three Alerts", waited);
+        QCOMPARE(rig.animations.count(QStringLiteral("Alert")), 3);
+        QVERIFY2(!rig.speech.requests.isEmpty(), "the request was never spoken");
+        QVERIFY2(waited <= 1500, qPrintable(QStringLiteral("speech began %1 ms after Say it").arg(waited)));
+    }
+
     void requestsReturnAtOnceAndRunInOrder() {
         Rig rig;
         rig.engine.setPosition({0, 0});

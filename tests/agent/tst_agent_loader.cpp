@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace cw::agent;
 using namespace cw::agent::test;
@@ -379,6 +380,49 @@ private slots:
                      qPrintable(e.message()));
             QVERIFY2(e.message().contains(second.filePath(QStringLiteral("genie.acs"))),
                      qPrintable(e.message()));
+        }
+        QVERIFY(!agent.character(QStringLiteral("Genie")));
+    }
+
+    void aPlaceThatIsNoRegularFileIsRefusedWithoutWaiting_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("FIFO") << "fifo"
+                              << " is not a file.";
+        QTest::newRow("folder") << "folder"
+                                << " is not a file.";
+        QTest::newRow("link to an endless device") << "device"
+                                                   << " is not a file.";
+        QTest::newRow("over the size bound")
+            << "huge" << QStringLiteral(" is larger than %1 bytes.").arg(limits::kFileBytes);
+    }
+    void aPlaceThatIsNoRegularFileIsRefusedWithoutWaiting() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir first;
+        QTemporaryDir second;
+        QVERIFY(first.isValid() && second.isValid());
+        const QString place = first.filePath(QStringLiteral("genie.acs"));
+        if (kind == QLatin1String("fifo")) {
+            // Opened the ordinary way, a FIFO with no writer would hold the loader (and the program's start)
+            // up.
+            QCOMPARE(::mkfifo(QFile::encodeName(place).constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(place));
+        } else if (kind == QLatin1String("device")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), place));
+        } else {
+            QFile file(place);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(limits::kFileBytes + 1));
+        }
+        QVERIFY(writeFile(second.filePath(QStringLiteral("genie.acs")), packedTiny()));
+        Agent agent(quietOptions({first.path(), second.path()}));
+        try {
+            agent.Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
+            QFAIL("loaded");
+        } catch (const cw::Failure& e) {
+            QVERIFY2(e.message().contains(place + reason), qPrintable(e.message()));
         }
         QVERIFY(!agent.character(QStringLiteral("Genie")));
     }

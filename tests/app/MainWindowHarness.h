@@ -22,14 +22,9 @@ struct MainWindowHarness {
         void startProgram(const QString&, int) override {}
     };
     struct EmptyRegistry : IRegistry {
-        long RegOpenKeyEx(std::int32_t, const QByteArray&, std::uint32_t, std::uint32_t,
-                          RegistryKey*) override {
-            return kErrorFileNotFound;
+        std::optional<RegistryValue> value(std::int32_t, const QString&, const QString&) override {
+            return std::nullopt;
         }
-        long RegQueryValueEx(RegistryKey, const QByteArray&, std::uint32_t*, char*, std::uint32_t*) override {
-            return kErrorInvalidHandle;
-        }
-        long RegCloseKey(RegistryKey) override { return kErrorInvalidHandle; }
     };
 
     explicit MainWindowHarness(int soundOutputs = 1) : sound(soundOutputs) {

@@ -7,82 +7,44 @@
 #include <QMap>
 #include <QPair>
 #include <QString>
-#include <algorithm>
 #include <cstdint>
 
 namespace cw::test {
 
-/// An in-memory registry that records every call. Values are set with set(); keys and names match exactly.
+/// An in-memory registry that records every lookup. Values are set with set(); keys and names match exactly.
 class FakeRegistry : public IRegistry {
 public:
-    struct Call {
-        QString operation;    ///< "open", "query" or "close"
-        std::int32_t key = 0; ///< the root (open) or the handle (query, close)
-        QByteArray name;      ///< the sub-key (open) or the value name (query)
-        std::uint32_t options = 0;
-        std::uint32_t access = 0;
-        std::uint32_t capacity = 0; ///< the buffer size handed to a query
-        bool zeroedBuffer = false;  ///< whether that whole buffer held zero bytes when the query began
+    struct Lookup {
+        std::int32_t root = 0;
+        QString key;
+        QString name;
+        bool operator==(const Lookup&) const = default;
     };
 
-    /// Stores a value of `subKey` below `root`; the key exists from then on.
+    /// Stores a value of `subKey` below `root`.
     void set(std::int32_t root, const QByteArray& subKey, const QByteArray& name, std::uint32_t type,
              const QByteArray& data) {
-        keys_[{root, subKey}][name] = {type, data};
+        keys_[{root, QString::fromLatin1(subKey)}][QString::fromLatin1(name)] = {type, data};
     }
-    /// Makes a key exist without values.
-    void addKey(std::int32_t root, const QByteArray& subKey) { keys_[{root, subKey}]; }
-    /// Makes every open fail with `status` (for instance kErrorAccessDenied).
-    long openStatus = kErrorSuccess;
+    /// Makes every lookup fail, as when the registry cannot be read at all.
+    bool unreadable = false;
 
-    long RegOpenKeyEx(std::int32_t root, const QByteArray& subKey, std::uint32_t options,
-                      std::uint32_t access, RegistryKey* key) override {
-        calls.append({QStringLiteral("open"), root, subKey, options, access, 0, false});
-        if (openStatus != kErrorSuccess) {
-            return openStatus;
+    std::optional<RegistryValue> value(std::int32_t root, const QString& key, const QString& name) override {
+        lookups.append({root, key, name});
+        if (unreadable) {
+            return std::nullopt;
         }
-        if (!keys_.contains({root, subKey})) {
-            return kErrorFileNotFound;
+        const auto values = keys_.constFind({root, key});
+        if (values == keys_.cend() || !values->contains(name)) {
+            return std::nullopt;
         }
-        *key = nextHandle_++;
-        open_.insert(*key, {root, subKey});
-        return kErrorSuccess;
-    }
-    long RegQueryValueEx(RegistryKey key, const QByteArray& valueName, std::uint32_t* type, char* data,
-                         std::uint32_t* size) override {
-        const bool zeroed = std::all_of(data, data + *size, [](char c) { return c == 0; });
-        calls.append({QStringLiteral("query"), key, valueName, 0, 0, *size, zeroed});
-        if (!open_.contains(key)) {
-            return kErrorInvalidHandle;
-        }
-        const auto& values = keys_[open_[key]];
-        if (!values.contains(valueName)) {
-            return kErrorFileNotFound;
-        }
-        const auto& [valueType, bytes] = values[valueName];
-        if (static_cast<std::uint32_t>(bytes.size()) > *size) {
-            *size = static_cast<std::uint32_t>(bytes.size());
-            return kErrorMoreData;
-        }
-        *type = valueType;
-        std::copy(bytes.cbegin(), bytes.cend(), data);
-        *size = static_cast<std::uint32_t>(bytes.size());
-        return kErrorSuccess;
-    }
-    long RegCloseKey(RegistryKey key) override {
-        calls.append({QStringLiteral("close"), key, {}, 0, 0, 0, false});
-        return open_.remove(key) > 0 ? kErrorSuccess : kErrorInvalidHandle;
+        return values->value(name);
     }
 
-    /// Handles opened and not yet closed.
-    qsizetype openHandles() const { return open_.size(); }
-
-    QList<Call> calls;
+    QList<Lookup> lookups;
 
 private:
-    QMap<QPair<std::int32_t, QByteArray>, QMap<QByteArray, QPair<std::uint32_t, QByteArray>>> keys_;
-    QMap<RegistryKey, QPair<std::int32_t, QByteArray>> open_;
-    RegistryKey nextHandle_ = 100;
+    QMap<QPair<std::int32_t, QString>, QMap<QString, RegistryValue>> keys_;
 };
 
 } // namespace cw::test

@@ -1,16 +1,21 @@
-// The say developer tool: it writes what it would speak to a WAV file with the timeline, and speaks on its
-// silent clock with the same words.
+// The say developer tool: it writes what it would speak to a WAV file with the timeline, speaks on its
+// silent clock with the same words, and reads its request only from a regular file of a text's size.
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 class TestTtsSay : public QObject {
     Q_OBJECT
 private slots:
     void writesAWavFileAndItsTimeline();
     void speaksSilentlyWithTheSameWords();
+    void readsTheRequestFromARegularFile();
+    void refusesAFileThatIsNoRegularTextFile_data();
+    void refusesAFileThatIsNoRegularTextFile();
 
 private:
     static QString run(const QStringList& args) {
@@ -62,6 +67,65 @@ void TestTtsSay::speaksSilentlyWithTheSameWords() {
     QVERIFY2(live.contains(QStringLiteral("started")) && live.contains(QStringLiteral("end (silent)")),
              qPrintable(live));
     QCOMPARE(words(live), words(run({"--dry", request})));
+}
+
+void TestTtsSay::readsTheRequestFromARegularFile() {
+    QTemporaryDir dir;
+    const QString request = QStringLiteral("\\Spd=300\\Caf\u00e9 au lait, \\Mrk=7\\please.");
+    QFile file(dir.filePath(QStringLiteral("request.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(request.toUtf8());
+    file.close();
+    const QString fromFile = run({"--dry", "--file", file.fileName()});
+    QVERIFY2(fromFile.contains(QStringLiteral("bookmark 7")), qPrintable(fromFile));
+    QCOMPARE(fromFile, run({"--dry", request}));
+}
+
+void TestTtsSay::refusesAFileThatIsNoRegularTextFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("FIFO with no writer") << "fifo"
+                                         << "is a FIFO, not a regular file";
+    QTest::newRow("endless device") << "/dev/zero"
+                                    << "/dev/zero is a device, not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "is a folder, not a regular file";
+    QTest::newRow("over the text size") << "huge"
+                                        << "is larger than 268435456 bytes";
+    QTest::newRow("missing") << "missing"
+                             << "does not exist";
+}
+void TestTtsSay::refusesAFileThatIsNoRegularTextFile() {
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QString path = dir.filePath(kind);
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == QLatin1String("huge")) {
+        // Sparse: one byte more than the most text the program takes in, without writing it all.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(256LL * 1024 * 1024 + 1));
+    } else if (kind.startsWith(QLatin1Char('/'))) {
+        path = kind;
+    }
+    for (const char* mode : {"--dry", "--wav"}) {
+        QStringList args{QString::fromLatin1(mode), "--file", path};
+        if (QLatin1String(mode) == QLatin1String("--wav")) {
+            args.insert(1, dir.filePath(QStringLiteral("out.wav")));
+        }
+        QProcess say;
+        say.start(QStringLiteral(CW_SAY_PROGRAM), args);
+        QVERIFY2(say.waitForFinished(60000), "say did not return");
+        QCOMPARE(say.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(say.exitCode(), 2);
+        const QString error = QString::fromUtf8(say.readAllStandardError());
+        QVERIFY2(error.startsWith(QStringLiteral("say: ")) && error.contains(message), qPrintable(error));
+        QVERIFY(say.readAllStandardOutput().isEmpty());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.wav"))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTtsSay)

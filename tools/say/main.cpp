@@ -1,4 +1,6 @@
 // say: speaks a request with speech-output tags, or writes it to a WAV file, and prints the timeline.
+#include "platform/TextLimits.h"
+#include "platform/files/BoundedFile.h"
 #include "platform/tts/FliteVoice.h"
 #include "platform/tts/Mouths.h"
 #include "platform/tts/RequestSynthesizer.h"
@@ -12,41 +14,117 @@
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 using namespace cw::tts;
 
 namespace {
 
-bool writeWav(const QString& path, const std::vector<qint16>& samples, int rate) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+/// A 16-bit mono WAV file written as the samples come: the header's sizes are filled in when it is finished.
+class WavWriter {
+public:
+    WavWriter(const QString& path, int rate) : file_(path), rate_(rate) {}
+
+    bool open() {
+        if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            return false;
+        }
+        return writeHeader(0);
     }
-    const auto u32 = [&](quint32 v) {
-        const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-        file.write(b, 4);
-    };
-    const auto u16 = [&](quint16 v) {
-        const char b[2] = {char(v), char(v >> 8)};
-        file.write(b, 2);
-    };
-    const quint32 bytes = quint32(samples.size() * 2);
-    file.write("RIFF");
-    u32(36 + bytes);
-    file.write("WAVEfmt ");
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(quint32(rate));
-    u32(quint32(rate * 2));
-    u16(2);
-    u16(16);
-    file.write("data");
-    u32(bytes);
-    for (const qint16 s : samples) {
-        u16(quint16(s));
+    /// False when the file cannot take them: a write error, or more audio than a WAV file can describe.
+    bool append(const std::vector<qint16>& samples) {
+        const qint64 bytes = qint64(samples.size()) * 2;
+        if (dataBytes_ + bytes > kMaxDataBytes) {
+            tooLong_ = true;
+            return false;
+        }
+        QByteArray block(bytes, Qt::Uninitialized);
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const auto v = quint16(samples[i]);
+            block[qsizetype(2 * i)] = char(v & 0xFF);
+            block[qsizetype(2 * i + 1)] = char(v >> 8);
+        }
+        dataBytes_ += bytes;
+        return file_.write(block) == bytes;
     }
-    return file.error() == QFile::NoError;
+    bool finish() { return file_.seek(0) && writeHeader(quint32(dataBytes_)) && file_.flush(); }
+    bool tooLong() const { return tooLong_; }
+
+private:
+    // The RIFF size field (36 + data) must fit 32 bits.
+    static constexpr qint64 kMaxDataBytes = 0xFFFFFFFFLL - 36;
+
+    bool writeHeader(quint32 dataBytes) {
+        QByteArray header;
+        const auto u32 = [&](quint32 v) {
+            const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+            header.append(b, 4);
+        };
+        const auto u16 = [&](quint16 v) {
+            const char b[2] = {char(v), char(v >> 8)};
+            header.append(b, 2);
+        };
+        header.append("RIFF");
+        u32(36 + dataBytes);
+        header.append("WAVEfmt ");
+        u32(16);
+        u16(1);
+        u16(1);
+        u32(quint32(rate_));
+        u32(quint32(rate_ * 2));
+        u16(2);
+        u16(16);
+        header.append("data");
+        u32(dataBytes);
+        return file_.write(header) == header.size();
+    }
+
+    QFile file_;
+    int rate_;
+    qint64 dataBytes_ = 0;
+    bool tooLong_ = false;
+};
+
+/// Synthesises the request a chunk at a time, printing its timeline as it goes and handing the audio to `wav`
+/// when there is one; nothing is kept beyond the chunk at hand. The exit status.
+int synthesizeToFile(const FliteVoice& voice, const QString& request, const VoiceSettings& defaults,
+                     const QString& wavPath, QTextStream& out) {
+    std::optional<WavWriter> wav;
+    if (!wavPath.isEmpty()) {
+        wav.emplace(wavPath, voice.sampleRate());
+        if (!wav->open()) {
+            std::fprintf(stderr, "say: cannot write %s\n", qPrintable(wavPath));
+            return 1;
+        }
+    }
+    RequestSynthesizer synth(voice, parseSpeechTags(request, defaults));
+    const QString& balloon = synth.request().balloonText;
+    while (!synth.atEnd()) {
+        const SynthChunk chunk = synth.next();
+        out << formatTimeline(chunk.events, voice.sampleRate(), balloon);
+        if (wav && !wav->append(chunk.samples)) {
+            out.flush();
+            if (wav->tooLong()) {
+                std::fprintf(stderr, "say: the speech is longer than a WAV file can hold; %s is cut short\n",
+                             qPrintable(wavPath));
+                wav->finish();
+            } else {
+                std::fprintf(stderr, "say: cannot write %s\n", qPrintable(wavPath));
+            }
+            return 1;
+        }
+    }
+    TimelineEvent end;
+    end.kind = TimelineEvent::Kind::End;
+    end.sample = synth.position();
+    out << formatTimeline({end}, voice.sampleRate(), balloon);
+    out.flush();
+    if (wav && !wav->finish()) {
+        std::fprintf(stderr, "say: cannot write %s\n", qPrintable(wavPath));
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -64,19 +142,25 @@ int main(int argc, char** argv) {
     const QCommandLineOption pitch("pitch", "Default pitch in hertz.", "hz");
     const QCommandLineOption speed("wpm", "Default speed in words per minute.", "wpm");
     const QCommandLineOption stopAfter("stop-after", "Stop speaking after <ms> milliseconds.", "ms");
-    const QCommandLineOption file("file", "Read the request from <file> (UTF-8).", "file");
+    const QCommandLineOption file(
+        "file", "Read the request from <file> (UTF-8), a regular file of at most 256 MiB.", "file");
     cli.addOptions({wav, dry, silent, voice, pitch, speed, stopAfter, file});
     cli.addPositionalArgument("request", "The tagged request; several arguments are joined with blanks.");
     cli.process(app);
 
     QString request = cli.positionalArguments().join(u' ');
     if (cli.isSet(file)) {
-        QFile in(cli.value(file));
-        if (!in.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "say: cannot read %s\n", qPrintable(cli.value(file)));
-            return 1;
+        // A FIFO or a device at the path would block or never end: only a regular file of a text's size is
+        // read.
+        const cw::files::FileContents in = cw::files::readRegularFile(cli.value(file), cw::kMaxTextBytes);
+        if (!in.ok()) {
+            std::fprintf(stderr, "say: %s\n",
+                         qPrintable(in.failure == cw::files::ReadFailure::NotRegular
+                                        ? in.reason + QStringLiteral(", not a regular file")
+                                        : in.reason));
+            return 2;
         }
-        request = QString::fromUtf8(in.readAll());
+        request = QString::fromUtf8(in.bytes);
     }
     const FliteVoice fliteVoice(cli.value(voice));
     VoiceSettings defaults;
@@ -86,14 +170,8 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
 
     if (cli.isSet(wav) || cli.isSet(dry)) {
-        const ParsedRequest parsed = parseSpeechTags(request, defaults);
-        const SynthChunk all = synthesizeAll(fliteVoice, parsed);
-        out << formatTimeline(all.events, fliteVoice.sampleRate(), parsed.balloonText);
-        if (cli.isSet(wav) && !writeWav(cli.value(wav), all.samples, fliteVoice.sampleRate())) {
-            std::fprintf(stderr, "say: cannot write %s\n", qPrintable(cli.value(wav)));
-            return 1;
-        }
-        return 0;
+        return synthesizeToFile(fliteVoice, request, defaults, cli.isSet(wav) ? cli.value(wav) : QString(),
+                                out);
     }
 
     SpeechEngine engine(cli.isSet(silent) ? AudioOutput::None : AudioOutput::DefaultDevice);

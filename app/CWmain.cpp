@@ -215,16 +215,16 @@ template <typename Body> auto CWmain::handler(Body body) {
 }
 
 void CWmain::connectHandlers() {
-    connect(tmrClipboard, &QTimer::timeout, this, handler([this] { speech_->tmrClipboard_Timer(); }));
+    connect(tmrClipboard, &QTimer::timeout, this, handler([this] { tmrClipboard_Timer(); }));
     connect(cmdHide, &QPushButton::clicked, this, handler([this] { cmdHide_Click(); }));
     connect(cmdShut, &QPushButton::clicked, this, handler([this] { cmdShut_Click(); }));
     connect(cmdAbout, &QPushButton::clicked, this, handler([this] { cmdAbout_Click(); }));
     connect(cmdHelp, &QPushButton::clicked, this, handler([this] { cmdHelp_Click(); }));
-    connect(Button, &QPushButton::clicked, this, handler([this] { speech_->Button_Click(); }));
-    connect(TextBox, &QPlainTextEdit::textChanged, this, handler([this] { speech_->TextBox_Change(); }));
+    connect(Button, &QPushButton::clicked, this, handler([this] { Button_Click(); }));
+    connect(TextBox, &QPlainTextEdit::textChanged, this, handler([this] { TextBox_Change(); }));
     for (std::size_t i = 0; i < optVoice.size(); ++i) {
         connect(optVoice[i], &QRadioButton::clicked, this,
-                handler([this, i] { speech_->optVoice_Click(static_cast<int>(i)); }));
+                handler([this, i] { optVoice_Click(static_cast<int>(i)); }));
     }
     // The presets are one stop in the keyboard order: the selected one. Arrow keys move within them.
     auto keepSelectedPresetAsTabStop = [this] {
@@ -238,8 +238,8 @@ void CWmain::connectHandlers() {
     keepSelectedPresetAsTabStop();
     txtpitch->installEventFilter(this);
     txtspeed->installEventFilter(this);
-    connect(chkpaste, &QCheckBox::clicked, this, handler([this] { speech_->chkpaste_Click(); }));
-    connect(cmdClear, &QPushButton::clicked, this, handler([this] { speech_->cmdClear_Click(); }));
+    connect(chkpaste, &QCheckBox::clicked, this, handler([this] { chkpaste_Click(); }));
+    connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
     services_.notificationArea.setEventHandler(
         [this](int mouseMessage) { handler([this, mouseMessage] { Form_MouseMove(mouseMessage); })(); });
 }
@@ -249,9 +249,9 @@ bool CWmain::eventFilter(QObject* watched, QEvent* event) {
         if (const auto code = typedCharacter(*static_cast<QKeyEvent*>(event))) {
             handler([this, watched, code = *code] {
                 if (watched == txtpitch) {
-                    speech_->txtpitch_KeyPress(code);
+                    txtpitch_KeyPress(code);
                 } else {
-                    speech_->txtspeed_KeyPress(code);
+                    txtspeed_KeyPress(code);
                 }
             })();
         }
@@ -369,6 +369,42 @@ void CWmain::Form_MouseMove(int code) {
         show();
     }
     state_.LastTrayMessage = code;
+}
+
+void CWmain::Button_Click() {
+    speech_->say();
+}
+
+void CWmain::TextBox_Change() {
+    speech_->noteTextChanged();
+}
+
+void CWmain::optVoice_Click(int Index) {
+    speech_->applyPreset(Index);
+}
+
+void CWmain::txtpitch_KeyPress(int /*KeyAscii*/) {
+    speech_->alertFieldKey();
+}
+
+void CWmain::txtspeed_KeyPress(int /*KeyAscii*/) {
+    speech_->alertFieldKey();
+}
+
+void CWmain::chkpaste_Click() {
+    if (state_.MonitorClipboard == kFalse) {
+        speech_->startMonitoring();
+    } else {
+        speech_->stopMonitoring();
+    }
+}
+
+void CWmain::tmrClipboard_Timer() {
+    speech_->readClipboard();
+}
+
+void CWmain::cmdClear_Click() {
+    speech_->clearAll();
 }
 
 void CWmain::cmdHide_Click() {

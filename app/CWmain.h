@@ -58,6 +58,17 @@ public:
     /// A notification-icon message, or the pointer's x in pixels as it moves over the window's own surface.
     void Form_MouseMove(int code);
 
+    // Speech commands.
+    void Button_Click();
+    void TextBox_Change();
+    void optVoice_Click(int Index);
+    void txtpitch_KeyPress(int KeyAscii);
+    void txtspeed_KeyPress(int KeyAscii);
+    /// Switches clipboard monitoring by the window state, never by the tick mark.
+    void chkpaste_Click();
+    void tmrClipboard_Timer();
+    void cmdClear_Click();
+
     // Window commands.
     void cmdHide_Click();
     void cmdShut_Click();

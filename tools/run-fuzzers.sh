@@ -14,7 +14,8 @@ ran=0
 while read -r test; do
     target=${test%_corpus}
     # The replay test's command line names the replay program and the corpus folders.
-    read -ra command < <(ctest --test-dir "$build" -N -V -R "^${test}\$" | sed -n 's/.*Test command: //p')
+    mapfile -t command < <(ctest --test-dir "$build" -N -V -R "^${test}\$" | sed -n 's/.*Test command: //p' |
+        xargs printf '%s\n')
     binary=$(dirname "${command[0]}")/$target
     if [[ ! -x $binary ]]; then
         echo "fuzz: $target was not built (CW_FUZZ is off in $build?)" >&2

@@ -291,7 +291,7 @@ void CWmain::Form_Load() {
     repaint();
 
     fillTrayIconData();
-    services_.notificationArea.notifyIcon(NotifyCommand::Add, state_.TrayIconData);
+    notifyIcon(services_.notificationArea, NotifyCommand::Add, state_.TrayIconData);
 
     Agent1->Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
     state_.Character = &Agent1->Item(QStringLiteral("Genie"));
@@ -309,7 +309,7 @@ void CWmain::Form_Load() {
 }
 
 void CWmain::Form_Unload() {
-    services_.notificationArea.notifyIcon(NotifyCommand::Delete, state_.TrayIconData);
+    notifyIcon(services_.notificationArea, NotifyCommand::Delete, state_.TrayIconData);
     UnloadAllForms(objectName());
 }
 

@@ -20,7 +20,7 @@ QString failureReportText(const QString& reason) {
 void reportFailure(const QString& reason, IMessageBoxes& messageBoxes, INotificationArea& notificationArea,
                    const TrayIconData& trayIcon) {
     messageBoxes.show(failureReportText(reason), kMbIconCritical, appIdentity().title);
-    notificationArea.notifyIcon(NotifyCommand::Delete, trayIcon);
+    notifyIcon(notificationArea, NotifyCommand::Delete, trayIcon);
 }
 
 FailurePath::FailurePath(IMessageBoxes& messageBoxes, INotificationArea& notificationArea,

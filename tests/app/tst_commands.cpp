@@ -362,7 +362,10 @@ private slots:
         h->clipboard.answer();
         QVERIFY(!w().TextBox->toPlainText().isEmpty());
         w().cmdClear->click();
-        QTest::qWait(50); // the rest of the fill would arrive now
+        // A zero timer set now fires after the fill's next step, which was set before the click.
+        bool stepsDone = false;
+        QTimer::singleShot(0, this, [&stepsDone] { stepsDone = true; });
+        QTRY_VERIFY(stepsDone);
         QCOMPARE(w().TextBox->toPlainText(), QString());
     }
 

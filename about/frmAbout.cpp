@@ -98,7 +98,7 @@ frmAbout::frmAbout(const AboutServices& services, const AppIdentity& identity, Q
 }
 
 QString frmAbout::versionLine(const AppIdentity& identity) {
-    return QStringLiteral(" v%1.%2.%3 For Windows ")
+    return QStringLiteral(" v%1.%2.%3 For Linux ")
         .arg(identity.major)
         .arg(identity.minor)
         .arg(identity.revision);
@@ -197,12 +197,12 @@ void frmAbout::createControls() {
 
     Line1_1 = makeLine(this, QStringLiteral("Line1_1"), 90, 2685, 5520, 1, kLineGrey);
 
-    lblDescription = label(
-        QStringLiteral("lblDescription"), twipsRect(1050, 797, 4485, 690), dialogFont,
-        QStringLiteral(
-            "Chatterwisp is a small Text-2-Speech application which uses Microsoft Agent\u00AE API core "
-            "and  Lernout & Hauspie TruVoice\u00AE Text-To-Speech engine for processing the text inputs."),
-        false);
+    lblDescription =
+        label(QStringLiteral("lblDescription"), twipsRect(1050, 797, 4485, 690), dialogFont,
+              QStringLiteral(
+                  "Chatterwisp is a small Text-2-Speech application which uses its own animated-character "
+                  "engine and the Flite Text-To-Speech engine for processing the text inputs."),
+              false);
     setTextColour(lblDescription, Qt::black);
 
     lblTitle = label(QStringLiteral("lblTitle"), twipsRect(1050, 120, 2055, 360),

@@ -15,14 +15,14 @@ class IMessageBoxes;
 class IRegistry;
 class IShell;
 class LinkLabel;
-class WindowSkin;
+class IWindowSkin;
 
 /// The services the About window works with; each must outlive the window.
 struct AboutServices {
     IShell& shell;
     IMessageBoxes& messages;
     IRegistry& registry;
-    WindowSkin& skin;
+    IWindowSkin& skin;
 };
 
 /// The About window: the product's icon, title, version and description, the contact links, a copyright
@@ -35,7 +35,7 @@ public:
     /// Builds the window and loads it (Form_Load); it is shown by the caller.
     frmAbout(const AboutServices& services, const AppIdentity& identity, QWidget* owner);
 
-    /// The version line for the given numbers: " v1.0.16 For Windows ".
+    /// The version line for the given numbers: " v1.0.16 For Linux ".
     static QString versionLine(const AppIdentity& identity);
     /// True once the window has been closed; it is then on its way out and is never shown again.
     bool isUnloaded() const { return unloaded_; }

@@ -12,6 +12,8 @@ namespace cw {
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool Application::notify(QObject* receiver, QEvent* event) {
+    // Handlers catch their own failures; one that still gets here escaped a handler by mistake. It takes the
+    // same failure path, so the user sees the same report and the program still ends.
     QString failure;
     try {
         return QApplication::notify(receiver, event);
@@ -19,8 +21,11 @@ bool Application::notify(QObject* receiver, QEvent* event) {
         failure = error.message();
     } catch (const std::exception& error) {
         failure = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        failure = QStringLiteral("An unknown error occurred.");
     }
-    qCCritical(lcApp) << "failure:" << failure;
+    ++lastResortCatches_;
+    qCCritical(lcApp) << "failure escaped its handler:" << failure;
     if (onFailure_) {
         onFailure_(failure);
     } else {

@@ -9,8 +9,9 @@ Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 namespace cw {
 
-/// The program's application object. A failure that escapes an event handler ends up here instead of tearing
-/// the process down: it goes to the failure handler, which reports it and ends the program.
+/// The program's application object. Handlers catch their own failures; as a last resort a failure that still
+/// escapes an event handler ends up here instead of tearing the process down, and goes to the failure
+/// handler.
 class Application : public QApplication {
     Q_OBJECT
 public:
@@ -23,7 +24,11 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    /// How many failures have escaped a handler and were caught here.
+    int lastResortCatches() const { return lastResortCatches_; }
+
 private:
+    int lastResortCatches_ = 0;
     std::function<void(const QString&)> onFailure_;
 };
 

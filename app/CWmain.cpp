@@ -1,6 +1,7 @@
 #include "CWmain.h"
 
 #include "AppIdentity.h"
+#include "FailureReport.h"
 #include "Fonts.h"
 #include "TrayIcon.h"
 #include "platform/Failure.h"
@@ -22,8 +23,6 @@
 namespace cw {
 
 namespace {
-
-constexpr float kTwipsPerPixel = 15.0f;
 
 QRect twipsRect(int left, int top, int width, int height) {
     return {twips(left), twips(top), twips(width), twips(height)};
@@ -82,12 +81,7 @@ CWmain::~CWmain() = default;
 
 void CWmain::createControls() {
     // Created back to front, so later controls lie on top; none of them overlap.
-    Skinner1 = new WindowSkin({{QStringLiteral("maxbutton"), 0},
-                               {QStringLiteral("applyto"), 1},
-                               {QStringLiteral("sysdisableskincaption"), QStringLiteral("&Disable Skin")},
-                               {QStringLiteral("_extentx"), 1270},
-                               {QStringLiteral("_extenty"), 1270}},
-                              this);
+    Skinner1 = new PlainWindowSkin(this);
     Skinner1->setObjectName(QStringLiteral("Skinner1"));
 
     struct ButtonRow {
@@ -122,9 +116,6 @@ void CWmain::createControls() {
     tmrClipboard = new QTimer(this);
     tmrClipboard->setObjectName(QStringLiteral("tmrClipboard"));
     tmrClipboard->setInterval(2000);
-    tmrForm = new QTimer(this);
-    tmrForm->setObjectName(QStringLiteral("tmrForm"));
-    tmrForm->setInterval(500);
 
     VoiceS = new QGroupBox(QStringLiteral("Settings"), this);
     VoiceS->setObjectName(QStringLiteral("VoiceS"));
@@ -218,18 +209,22 @@ void CWmain::createControls() {
     }
 }
 
+template <typename Body> auto CWmain::handler(Body body) {
+    return
+        [this, body](auto&&...) { runHandler(body, [this](const QString& reason) { emit failed(reason); }); };
+}
+
 void CWmain::connectHandlers() {
-    connect(tmrForm, &QTimer::timeout, this, &CWmain::tmrForm_Timer);
-    connect(tmrClipboard, &QTimer::timeout, speech_.get(), &SpeechCommands::tmrClipboard_Timer);
-    connect(cmdHide, &QPushButton::clicked, this, &CWmain::cmdHide_Click);
-    connect(cmdShut, &QPushButton::clicked, this, &CWmain::cmdShut_Click);
-    connect(cmdAbout, &QPushButton::clicked, this, &CWmain::cmdAbout_Click);
-    connect(cmdHelp, &QPushButton::clicked, this, &CWmain::cmdHelp_Click);
-    connect(Button, &QPushButton::clicked, speech_.get(), &SpeechCommands::Button_Click);
-    connect(TextBox, &QPlainTextEdit::textChanged, speech_.get(), &SpeechCommands::TextBox_Change);
+    connect(tmrClipboard, &QTimer::timeout, this, handler([this] { tmrClipboard_Timer(); }));
+    connect(cmdHide, &QPushButton::clicked, this, handler([this] { cmdHide_Click(); }));
+    connect(cmdShut, &QPushButton::clicked, this, handler([this] { cmdShut_Click(); }));
+    connect(cmdAbout, &QPushButton::clicked, this, handler([this] { cmdAbout_Click(); }));
+    connect(cmdHelp, &QPushButton::clicked, this, handler([this] { cmdHelp_Click(); }));
+    connect(Button, &QPushButton::clicked, this, handler([this] { Button_Click(); }));
+    connect(TextBox, &QPlainTextEdit::textChanged, this, handler([this] { TextBox_Change(); }));
     for (std::size_t i = 0; i < optVoice.size(); ++i) {
         connect(optVoice[i], &QRadioButton::clicked, this,
-                [this, i] { speech_->optVoice_Click(static_cast<int>(i)); });
+                handler([this, i] { optVoice_Click(static_cast<int>(i)); }));
     }
     // The presets are one stop in the keyboard order: the selected one. Arrow keys move within them.
     auto keepSelectedPresetAsTabStop = [this] {
@@ -243,22 +238,22 @@ void CWmain::connectHandlers() {
     keepSelectedPresetAsTabStop();
     txtpitch->installEventFilter(this);
     txtspeed->installEventFilter(this);
-    connect(chkpaste, &QCheckBox::clicked, speech_.get(), &SpeechCommands::chkpaste_Click);
-    connect(cmdClear, &QPushButton::clicked, speech_.get(), &SpeechCommands::cmdClear_Click);
-    services_.notificationArea.setEventHandler([this](int mouseMessage) {
-        Form_MouseMove(0, 0, static_cast<float>(mouseMessage) * kTwipsPerPixel, 0);
-    });
-    tmrForm->start();
+    connect(chkpaste, &QCheckBox::clicked, this, handler([this] { chkpaste_Click(); }));
+    connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
+    services_.notificationArea.setEventHandler(
+        [this](int mouseMessage) { handler([this, mouseMessage] { Form_MouseMove(mouseMessage); })(); });
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && (watched == txtpitch || watched == txtspeed)) {
         if (const auto code = typedCharacter(*static_cast<QKeyEvent*>(event))) {
-            if (watched == txtpitch) {
-                speech_->txtpitch_KeyPress(*code);
-            } else {
-                speech_->txtspeed_KeyPress(*code);
-            }
+            handler([this, watched, code = *code] {
+                if (watched == txtpitch) {
+                    txtpitch_KeyPress(code);
+                } else {
+                    txtspeed_KeyPress(code);
+                }
+            })();
         }
     }
     return QWidget::eventFilter(watched, event); // the key always goes through
@@ -296,7 +291,7 @@ void CWmain::Form_Load() {
     repaint();
 
     fillTrayIconData();
-    services_.notificationArea.notifyIcon(NotifyCommand::Add, state_.TrayIconData);
+    notifyIcon(services_.notificationArea, NotifyCommand::Add, state_.TrayIconData);
 
     Agent1->Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
     state_.Character = &Agent1->Item(QStringLiteral("Genie"));
@@ -313,10 +308,8 @@ void CWmain::Form_Load() {
     state_.MonitorClipboard = kFalse;
 }
 
-void CWmain::tmrForm_Timer() {}
-
-void CWmain::Form_Unload(std::int16_t& /*Cancel*/) {
-    services_.notificationArea.notifyIcon(NotifyCommand::Delete, state_.TrayIconData);
+void CWmain::Form_Unload() {
+    notifyIcon(services_.notificationArea, NotifyCommand::Delete, state_.TrayIconData);
     UnloadAllForms(objectName());
 }
 
@@ -347,26 +340,25 @@ QWidgetList CWmain::forms() const {
 }
 
 void CWmain::closeEvent(QCloseEvent* event) {
-    std::int16_t cancel = 0;
-    Form_Unload(cancel);
-    if (cancel != 0) {
-        event->ignore();
-        return;
-    }
+    bool unloadedCleanly = false;
+    handler([this, &unloadedCleanly] {
+        Form_Unload();
+        unloadedCleanly = true;
+    })();
     event->accept();
-    emit unloaded();
+    if (unloadedCleanly) {
+        emit unloaded();
+    }
 }
 
 void CWmain::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF pixels = event->position();
-    Form_MouseMove(static_cast<std::int16_t>(event->buttons().toInt()), 0,
-                   static_cast<float>(pixels.x()) * kTwipsPerPixel,
-                   static_cast<float>(pixels.y()) * kTwipsPerPixel);
+    // The pointer's x over the window's own surface arrives on the same path as the tray's messages.
+    const int x = static_cast<int>(std::lround(event->position().x()));
+    handler([this, x] { Form_MouseMove(x); })();
     QWidget::mouseMoveEvent(event);
 }
 
-void CWmain::Form_MouseMove(std::int16_t /*Button*/, std::int16_t /*Shift*/, float X, float /*Y*/) {
-    const int code = static_cast<int>(std::lround(X / kTwipsPerPixel));
+void CWmain::Form_MouseMove(int code) {
     if (trayEventActs(code, state_.LastTrayMessage)) {
         raise();
         activateWindow();
@@ -377,6 +369,42 @@ void CWmain::Form_MouseMove(std::int16_t /*Button*/, std::int16_t /*Shift*/, flo
         show();
     }
     state_.LastTrayMessage = code;
+}
+
+void CWmain::Button_Click() {
+    speech_->say();
+}
+
+void CWmain::TextBox_Change() {
+    speech_->noteTextChanged();
+}
+
+void CWmain::optVoice_Click(int Index) {
+    speech_->applyPreset(Index);
+}
+
+void CWmain::txtpitch_KeyPress(int /*KeyAscii*/) {
+    speech_->alertFieldKey();
+}
+
+void CWmain::txtspeed_KeyPress(int /*KeyAscii*/) {
+    speech_->alertFieldKey();
+}
+
+void CWmain::chkpaste_Click() {
+    if (state_.MonitorClipboard == kFalse) {
+        speech_->startMonitoring();
+    } else {
+        speech_->stopMonitoring();
+    }
+}
+
+void CWmain::tmrClipboard_Timer() {
+    speech_->readClipboard();
+}
+
+void CWmain::cmdClear_Click() {
+    speech_->clearAll();
 }
 
 void CWmain::cmdHide_Click() {

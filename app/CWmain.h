@@ -51,13 +51,23 @@ public:
     // Start-up and shutdown.
     void Form_Initialize();
     void Form_Load();
-    void Form_Unload(std::int16_t& Cancel);
+    void Form_Unload();
     bool CheckSound();
     void UnloadAllForms(const QString& keep);
-    void tmrForm_Timer();
 
-    // Notification-icon callbacks and pointer movement over the window's own surface. X is in twips.
-    void Form_MouseMove(std::int16_t Button, std::int16_t Shift, float X, float Y);
+    /// A notification-icon message, or the pointer's x in pixels as it moves over the window's own surface.
+    void Form_MouseMove(int code);
+
+    // Speech commands.
+    void Button_Click();
+    void TextBox_Change();
+    void optVoice_Click(int Index);
+    void txtpitch_KeyPress(int KeyAscii);
+    void txtspeed_KeyPress(int KeyAscii);
+    /// Switches clipboard monitoring by the window state, never by the tick mark.
+    void chkpaste_Click();
+    void tmrClipboard_Timer();
+    void cmdClear_Click();
 
     // Window commands.
     void cmdHide_Click();
@@ -79,7 +89,7 @@ public:
     const MainWindowState& state() const { return state_; }
     SpeechCommands& speech() { return *speech_; }
     ICharacterService& agent() { return *Agent1; }
-    WindowSkin& skin() { return *Skinner1; }
+    IWindowSkin& skin() { return *Skinner1; }
     IShell& shell() { return services_.shell; }
     IRegistry& registry() { return services_.registry; }
     IMessageBoxes& messageBoxes() { return services_.messageBoxes; }
@@ -102,8 +112,7 @@ public:
     CustomButton* cmdAbout = nullptr;
     CustomButton* cmdHelp = nullptr;
     QTimer* tmrClipboard = nullptr;
-    QTimer* tmrForm = nullptr;
-    WindowSkin* Skinner1 = nullptr;
+    PlainWindowSkin* Skinner1 = nullptr;
     std::unique_ptr<ICharacterService> Agent1;
 
     static constexpr int kClientWidth = 309;
@@ -112,6 +121,8 @@ public:
 signals:
     /// The window has closed after its shutdown handler ran; the program ends now.
     void unloaded();
+    /// A handler failed and stopped at the failing step; the program-wide failure path takes it from here.
+    void failed(const QString& reason);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -121,6 +132,9 @@ protected:
 private:
     void createControls();
     void connectHandlers();
+    /// Wraps a handler body for a signal or an event: a failure ends the body and leaves as failed(), never
+    /// as an exception through Qt.
+    template <typename Body> auto handler(Body body);
     ICharacter& character() const;
     void fillTrayIconData();
 

@@ -1,6 +1,13 @@
 #include "FailureReport.h"
 
 #include "AppIdentity.h"
+#include "platform/Failure.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <exception>
+
+Q_LOGGING_CATEGORY(lcFailure, "chatterwisp.failure")
 
 namespace cw {
 
@@ -13,7 +20,45 @@ QString failureReportText(const QString& reason) {
 void reportFailure(const QString& reason, IMessageBoxes& messageBoxes, INotificationArea& notificationArea,
                    const TrayIconData& trayIcon) {
     messageBoxes.show(failureReportText(reason), kMbIconCritical, appIdentity().title);
-    notificationArea.notifyIcon(NotifyCommand::Delete, trayIcon);
+    notifyIcon(notificationArea, NotifyCommand::Delete, trayIcon);
+}
+
+FailurePath::FailurePath(IMessageBoxes& messageBoxes, INotificationArea& notificationArea,
+                         const TrayIconData& trayIcon, QObject* parent)
+    : QObject(parent), messageBoxes_(messageBoxes), notificationArea_(notificationArea), trayIcon_(trayIcon) {
+}
+
+void FailurePath::fail(const QString& reason) {
+    qCCritical(lcFailure) << "failure:" << reason;
+    if (failed_) {
+        return; // the program is already on its way out; one report is enough
+    }
+    failed_ = true;
+    QMetaObject::invokeMethod(
+        this, [this, reason] { reportAndEnd(reason); }, Qt::QueuedConnection);
+}
+
+void FailurePath::reportAndEnd(const QString& reason) {
+    // The report's own failure must not leave the event loop either; the program ends all the same.
+    runHandler(
+        [&] { reportFailure(reason, messageBoxes_, notificationArea_, trayIcon_); },
+        [](const QString& second) { qCCritical(lcFailure) << "the failure report failed:" << second; });
+    QCoreApplication::exit(1);
+}
+
+void runHandler(const std::function<void()>& body, const std::function<void(const QString&)>& onFailure) {
+    QString reason;
+    try {
+        body();
+        return;
+    } catch (const Failure& failure) {
+        reason = failure.message();
+    } catch (const std::exception& error) {
+        reason = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        reason = QStringLiteral("An unknown error occurred.");
+    }
+    onFailure(reason);
 }
 
 } // namespace cw

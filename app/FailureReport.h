@@ -3,7 +3,9 @@
 #include "platform/MessageBoxes.h"
 #include "platform/NotificationArea.h"
 
+#include <QObject>
 #include <QString>
+#include <functional>
 
 namespace cw {
 
@@ -14,5 +16,34 @@ QString failureReportText(const QString& reason);
 /// away. The caller then ends the program with a non-zero status, without the normal shutdown.
 void reportFailure(const QString& reason, IMessageBoxes& messageBoxes, INotificationArea& notificationArea,
                    const TrayIconData& trayIcon);
+
+/// The program-wide path of a failure no handler could carry on from. Handlers hand their failure over and
+/// return; the report runs later from the event loop, on a clean stack, and then the program ends with
+/// status 1. However many failures arrive, only the first is reported and the program ends once.
+class FailurePath : public QObject {
+    Q_OBJECT
+public:
+    /// `trayIcon` is the record of the icon to take away; it must outlive this object.
+    FailurePath(IMessageBoxes& messageBoxes, INotificationArea& notificationArea,
+                const TrayIconData& trayIcon, QObject* parent = nullptr);
+
+    /// Takes a failure; the first one is reported from the event loop's next turn, later ones are only
+    /// logged.
+    void fail(const QString& reason);
+    /// Whether a failure has arrived.
+    bool failed() const { return failed_; }
+
+private:
+    void reportAndEnd(const QString& reason);
+
+    IMessageBoxes& messageBoxes_;
+    INotificationArea& notificationArea_;
+    const TrayIconData& trayIcon_;
+    bool failed_ = false;
+};
+
+/// Runs a handler body, turning any failure it throws into a call of `onFailure` with the failure's message,
+/// so that no exception leaves a slot or an event handler.
+void runHandler(const std::function<void()>& body, const std::function<void(const QString&)>& onFailure);
 
 } // namespace cw

@@ -35,7 +35,6 @@ HelpWindow::HelpWindow(QWidget* owner)
     layout->addWidget(buttons);
 
     // Esc, the Close button and the close box all end in done().
-    connect(this, &QDialog::finished, this, [this] { closed_ = true; });
     browser_->setFocus();
     // On a small screen the window shrinks to fit, so its Close button stays within reach.
     fitToScreen(*this, owner);
@@ -121,21 +120,6 @@ overrides them.</p>
 )");
     html.replace(QStringLiteral("@TITLE@"), title.toHtmlEscaped());
     return html;
-}
-
-void HelpWindowKeeper::show(QWidget* owner) {
-    HelpWindow* help = window();
-    if (help == nullptr) {
-        help = new HelpWindow(owner); // owned by `owner`, deleted when closed
-        window_ = help;
-    }
-    help->show();
-    help->raise();
-    help->activateWindow();
-}
-
-HelpWindow* HelpWindowKeeper::window() const {
-    return window_ && !window_->isClosed() ? window_.data() : nullptr;
 }
 
 } // namespace cw

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "WindowKeeper.h"
+
 #include <QDialog>
-#include <QPointer>
 
 class QTextBrowser;
 
@@ -17,24 +18,15 @@ public:
 
     /// The help text as rich text, for the program called `title`.
     static QString helpText(const QString& title);
-    /// True once the window has been closed; it is then on its way out.
-    bool isClosed() const { return closed_; }
 
 private:
     QTextBrowser* browser_ = nullptr;
-    bool closed_ = false;
 };
 
 /// Keeps at most one Help window: showing it again brings the open one forward.
-class HelpWindowKeeper {
+class HelpWindowKeeper : public WindowKeeper<HelpWindow> {
 public:
-    /// Shows the Help window above `owner`, making it first when none is open.
-    void show(QWidget* owner);
-    /// The open Help window, or nullptr.
-    HelpWindow* window() const;
-
-private:
-    QPointer<HelpWindow> window_;
+    HelpWindowKeeper() : WindowKeeper([](QWidget* owner) { return new HelpWindow(owner); }) {}
 };
 
 } // namespace cw

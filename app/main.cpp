@@ -6,7 +6,6 @@
 #include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
-#include "platform/Failure.h"
 
 #include <QIcon>
 #include <QLoggingCategory>
@@ -22,31 +21,26 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();
     // Details are for developers, who switch them on with QT_LOGGING_RULES.
-    QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false\ncw.*.debug=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false"));
 
     cw::DesktopPlatform platform;
     cw::CWmain window(platform.services(cw::makeCharacterService()));
-    bool failed = false;
-    auto fail = [&](const QString& reason) {
-        if (failed) {
-            return;
-        }
-        failed = true;
-        cw::reportFailure(reason, platform.messageBoxes, platform.notificationArea,
-                          window.state().TrayIconData);
-        QCoreApplication::exit(1);
-    };
-    app.setFailureHandler(fail);
+    cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,
+                                window.state().TrayIconData);
+    QObject::connect(&window, &cw::CWmain::failed, &failurePath, &cw::FailurePath::fail);
+    app.setFailureHandler([&](const QString& reason) { failurePath.fail(reason); });
     QObject::connect(&window, &cw::CWmain::unloaded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
-    try {
-        window.Form_Initialize();
-        window.Form_Load();
-    } catch (const cw::Failure& failure) {
-        qCCritical(lcApp).noquote() << "failure:" << failure.message();
-        fail(failure.message());
-        return 1;
-    }
+    cw::runHandler(
+        [&] {
+            window.Form_Initialize();
+            window.Form_Load();
+        },
+        [&](const QString& reason) {
+            // Also on the terminal: a report window cannot be read by whoever started the program from a script.
+            qCCritical(lcApp).noquote() << "failure:" << reason;
+            failurePath.fail(reason);
+        });
     const int status = QApplication::exec();
-    return failed ? 1 : status;
+    return failurePath.failed() ? 1 : status;
 }

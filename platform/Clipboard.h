@@ -13,9 +13,9 @@ public:
 
     /// Empties the clipboard of every format, in the background.
     virtual void clear() = 0;
-    /// Reads the clipboard's plain text in the background, within a time limit. `done` runs later on the calling
-    /// thread with the text ("" when the clipboard holds no text), or with no value when the read failed or timed
-    /// out. While a read is in flight a further request is answered with no value at once.
+    /// Reads the clipboard's plain text in the background, within a time limit. `done` runs later on the
+    /// calling thread with the text ("" when the clipboard holds no text), or with no value when the read
+    /// failed or timed out. While a read is in flight a further request is answered with no value at once.
     virtual void requestText(std::function<void(std::optional<QString>)> done) = 0;
 };
 

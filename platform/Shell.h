@@ -9,11 +9,11 @@ class IShell {
 public:
     virtual ~IShell() = default;
 
-    /// Hands a web or mailto: link to the desktop's handler; returns whether it was handed on. Never blocks on
-    /// the program that opens it.
+    /// Hands a web or mailto: link to the desktop's handler; returns whether it was handed on. Never blocks
+    /// on the program that opens it.
     virtual bool open(const QString& link) = 0;
-    /// True when an ordinary file (not a folder, not hidden) of that path exists. Backslashes separate folders.
-    /// Throws cw::Failure when the path cannot be searched at all.
+    /// True when an ordinary file (not a folder, not hidden) of that path exists. Backslashes separate
+    /// folders. Throws cw::Failure when the path cannot be searched at all.
     virtual bool fileExists(const QString& path) = 0;
     /// Starts the whole path as one program, without arguments and without a shell, and does not wait for it.
     /// Throws cw::Failure when it cannot be started (for instance an empty or missing path).

@@ -1,34 +1,27 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
-#include <QVariantMap>
 #include <QWidgetList>
 
 namespace cw {
 
-/// The window-skin component of the main window. It is created from its persisted settings and is handed the
-/// program's open windows; the program behaves the same whatever it does with them. This one draws nothing: it
-/// keeps the settings and the windows it was handed, so callers and tests can see the hand-over.
-class WindowSkin : public QObject {
+/// The main window's window-skin component. The About window hands it the program's open windows each time it
+/// loads; what a skin does with them is its own business, and the program behaves the same without one.
+class IWindowSkin {
+public:
+    virtual ~IWindowSkin() = default;
+
+    /// Receives the program's open windows.
+    virtual void setWindows(const QWidgetList& windows) = 0;
+};
+
+/// The skin this program has: the windows keep the desktop's own look, so it has nothing to do with them.
+class PlainWindowSkin final : public QObject, public IWindowSkin {
     Q_OBJECT
 public:
-    explicit WindowSkin(const QVariantMap& settings, QObject* parent = nullptr)
-        : QObject(parent), settings_(settings) {}
+    using QObject::QObject;
 
-    const QVariantMap& settings() const { return settings_; }
-    /// Receives the collection of open windows (by the About window, each time it loads).
-    void setWindows(const QWidgetList& windows) {
-        windows_ = windows;
-        ++handOvers_;
-    }
-    const QWidgetList& windows() const { return windows_; }
-    int handOvers() const { return handOvers_; }
-
-private:
-    QVariantMap settings_;
-    QWidgetList windows_;
-    int handOvers_ = 0;
+    void setWindows(const QWidgetList&) override {}
 };
 
 } // namespace cw

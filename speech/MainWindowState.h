@@ -38,9 +38,22 @@ struct MainWindowState {
     struct TrayIconData TrayIconData;
     /// The code of the latest notification-icon or pointer event.
     std::int32_t LastTrayMessage = 0;
+
+    /// Whether clipboard monitoring is on, for code that works in Booleans.
+    bool monitoringClipboard() const;
+    /// Switches clipboard monitoring on or off.
+    void setMonitoringClipboard(bool on);
 };
 
 inline constexpr std::int16_t kTrue = -1;
 inline constexpr std::int16_t kFalse = 0;
+
+inline bool MainWindowState::monitoringClipboard() const {
+    return MonitorClipboard == kTrue;
+}
+
+inline void MainWindowState::setMonitoringClipboard(bool on) {
+    MonitorClipboard = on ? kTrue : kFalse;
+}
 
 } // namespace cw

@@ -25,7 +25,7 @@ ICharacter& SpeechCommands::character() const {
     return *state_.Character;
 }
 
-void SpeechCommands::Button_Click() {
+void SpeechCommands::say() {
     finishPendingFill(); // speak the whole of the last clipboard text, never a part of it
     const bool textChanged = state_.TextChanged.isTrue();
     character().Show();
@@ -41,52 +41,50 @@ void SpeechCommands::Button_Click() {
     c_.TextBox->setFocus();
 }
 
-void SpeechCommands::TextBox_Change() {
+void SpeechCommands::noteTextChanged() {
     state_.TextChanged = true;
 }
 
-void SpeechCommands::optVoice_Click(int Index) {
+void SpeechCommands::applyPreset(int index) {
     character().Play(QStringLiteral("Write"));
-    const auto preset = voicePreset(Index);
+    const auto preset = voicePreset(index);
     if (!preset) {
-        throw Failure(QStringLiteral("There is no voice preset %1.").arg(Index + 1));
+        throw Failure(QStringLiteral("There is no voice preset %1.").arg(index + 1));
     }
     c_.txtpitch->setText(QString::fromLatin1(preset->pitch));
     c_.txtspeed->setText(QString::fromLatin1(preset->speed));
     character().Play(QStringLiteral("WriteReturn"));
 }
 
-void SpeechCommands::txtpitch_KeyPress(int) {
+void SpeechCommands::alertFieldKey() {
     character().Play(QStringLiteral("Alert"));
 }
 
-void SpeechCommands::txtspeed_KeyPress(int) {
-    character().Play(QStringLiteral("Alert"));
-}
-
-void SpeechCommands::chkpaste_Click() {
+void SpeechCommands::startMonitoring() {
     finishPendingFill();
     ++clipboardGeneration_;
-    if (state_.MonitorClipboard == kFalse) {
-        c_.TextBox->setFocus();
-        clipboard_.clear();
-        character().Play(QStringLiteral("Think"));
-        c_.chkpaste->setChecked(true);
-        state_.MonitorClipboard = kTrue;
-        c_.tmrClipboard->start();
-        c_.TextBox->setPlainText(QString());
-        c_.chkpaste->setToolTip(QStringLiteral("Disable Clipboard Monitoring"));
-    } else {
-        c_.tmrClipboard->stop();
-        character().Play(QStringLiteral("Think"));
-        c_.chkpaste->setChecked(false);
-        state_.MonitorClipboard = kFalse;
-        c_.chkpaste->setToolTip(QStringLiteral("Enable Clipboard Monitoring"));
-    }
+    c_.TextBox->setFocus();
+    clipboard_.clear();
+    character().Play(QStringLiteral("Think"));
+    c_.chkpaste->setChecked(true);
+    state_.setMonitoringClipboard(true);
+    c_.tmrClipboard->start();
+    c_.TextBox->setPlainText(QString());
+    c_.chkpaste->setToolTip(QStringLiteral("Disable Clipboard Monitoring"));
 }
 
-void SpeechCommands::tmrClipboard_Timer() {
-    if (state_.MonitorClipboard != kTrue) {
+void SpeechCommands::stopMonitoring() {
+    finishPendingFill();
+    ++clipboardGeneration_;
+    c_.tmrClipboard->stop();
+    character().Play(QStringLiteral("Think"));
+    c_.chkpaste->setChecked(false);
+    state_.setMonitoringClipboard(false);
+    c_.chkpaste->setToolTip(QStringLiteral("Enable Clipboard Monitoring"));
+}
+
+void SpeechCommands::readClipboard() {
+    if (!state_.monitoringClipboard()) {
         return;
     }
     finishPendingFill();
@@ -95,7 +93,7 @@ void SpeechCommands::tmrClipboard_Timer() {
     clipboard_.requestText([self, generation](std::optional<QString> text) {
         // A failed or late read leaves the box as it was; the next tick tries again.
         if (!self || !text || generation != self->clipboardGeneration_ ||
-            self->state_.MonitorClipboard != kTrue) {
+            !self->state_.monitoringClipboard()) {
             return;
         }
         self->applyClipboardText(*text);
@@ -151,7 +149,7 @@ void SpeechCommands::finishPendingFill() {
     }
 }
 
-void SpeechCommands::cmdClear_Click() {
+void SpeechCommands::clearAll() {
     ++clipboardGeneration_;
     pendingFill_.clear();
     c_.TextBox->setPlainText(QString());

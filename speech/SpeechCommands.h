@@ -22,31 +22,31 @@ struct SpeechControls {
 };
 
 /// The commands that turn text into speech: Say it, the voice presets and fields, clipboard monitoring and
-/// Clear All. Character requests go through the window state's `Character`; failures propagate as
-/// cw::Failure.
+/// Clear All. The main window's handlers call them. Character requests go through the window state's
+/// `Character`; a failing request ends the command at that step and propagates as cw::Failure.
 class SpeechCommands : public QObject {
     Q_OBJECT
 public:
     SpeechCommands(SpeechControls controls, MainWindowState& state, IClipboard& clipboard,
                    QObject* parent = nullptr);
 
-    /// Say it: shows the character and speaks the fields and the text, framed by the reading gesture once the
-    /// text has changed.
-    void Button_Click();
-    /// The text box changed.
-    void TextBox_Change();
-    /// A preset was chosen: writes its pitch and speed between the writing gestures.
-    void optVoice_Click(int Index);
-    /// A character key reached the pitch field; the key itself goes through unchanged.
-    void txtpitch_KeyPress(int KeyAscii);
-    /// A character key reached the speed field; the key itself goes through unchanged.
-    void txtspeed_KeyPress(int KeyAscii);
-    /// The clipboard box was clicked: switches monitoring by the window state, never by the tick mark.
-    void chkpaste_Click();
+    /// Shows the character and speaks the fields and the text, framed by the reading gesture once the text
+    /// has changed.
+    void say();
+    /// Notes that the text box has changed since start-up.
+    void noteTextChanged();
+    /// Writes preset `index`'s pitch and speed into the fields between the writing gestures.
+    void applyPreset(int index);
+    /// A character key reached the pitch or speed field: the character looks up. The key goes through.
+    void alertFieldKey();
+    /// Empties the box and the clipboard and starts monitoring it.
+    void startMonitoring();
+    /// Stops monitoring the clipboard; the box keeps its text.
+    void stopMonitoring();
     /// Monitoring tick: replaces the text box with the clipboard's text once it has been read.
-    void tmrClipboard_Timer();
-    /// Clear All: empties the text box and the clipboard.
-    void cmdClear_Click();
+    void readClipboard();
+    /// Empties the text box and the clipboard.
+    void clearAll();
 
     /// Texts longer than this go into the box about this much per event-loop turn, whole lines at a time, so
     /// the window stays responsive.

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ clang pkg-config ccache
+    # checks: formatting, and the sanitizer and libFuzzer runtimes of clang
+    clang-format libclang-rt-14-dev
     qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
     flite1-dev flite libpulse-dev
     # run: fonts that stand in for the classic dialog fonts, and the sound server's client library

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Mouth.h"
+
 #include <QByteArray>
 #include <QPointF>
 #include <QRgb>
@@ -32,12 +34,12 @@ enum class State {
     IdlingLevel3
 };
 inline constexpr int kStateCount = 10;
-/// The seven mouth overlays, in the order of cw::tts::Mouth.
-inline constexpr int kMouthCount = 7;
+/// The seven mouth overlays, in the order of Mouth.
+inline constexpr int kMouthCount = static_cast<int>(Mouth::Narrow) + 1;
 
 /// "Showing", "Hiding", ...
 QString stateName(int state);
-/// "Closed", "Wide1", ... in the order of cw::tts::Mouth.
+/// "Closed", "Wide1", ... in the order of Mouth.
 QString mouthName(int mouth);
 
 /// Upper bounds that every character must respect, so a hostile file cannot exhaust memory or time.

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "platform/tts/SpeechEngine.h"
+#include "Mouth.h"
 
 #include <QObject>
 #include <QString>
 
 namespace cw::agent {
-
-using Mouth = cw::tts::Mouth;
 
 /// What a character needs from speech: one request at a time, and its progress in audible time.
 /// The real one is the speech engine; tests play a fixed timeline.
@@ -27,7 +25,7 @@ public:
 signals:
     void started(quint64 id, const QString& balloonText);
     void word(quint64 id, int start, int length);
-    void mouth(quint64 id, cw::tts::Mouth shape);
+    void mouth(quint64 id, cw::agent::Mouth shape);
     void finished(quint64 id);
 };
 

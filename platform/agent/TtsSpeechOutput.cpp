@@ -6,6 +6,26 @@ namespace cw::agent {
 
 namespace {
 
+Mouth characterMouth(tts::Mouth shape) {
+    switch (shape) {
+    case tts::Mouth::Closed:
+        return Mouth::Closed;
+    case tts::Mouth::Wide1:
+        return Mouth::Wide1;
+    case tts::Mouth::Wide2:
+        return Mouth::Wide2;
+    case tts::Mouth::Wide3:
+        return Mouth::Wide3;
+    case tts::Mouth::Wide4:
+        return Mouth::Wide4;
+    case tts::Mouth::Medium:
+        return Mouth::Medium;
+    case tts::Mouth::Narrow:
+        return Mouth::Narrow;
+    }
+    return Mouth::Closed;
+}
+
 // The speech engine behind the character's speech output.
 class TtsSpeechOutput final : public SpeechOutput {
     Q_OBJECT
@@ -19,7 +39,8 @@ public:
             prefix_ = defaultTags(defaults);
         connect(&engine_, &tts::SpeechEngine::started, this, &SpeechOutput::started);
         connect(&engine_, &tts::SpeechEngine::word, this, &SpeechOutput::word);
-        connect(&engine_, &tts::SpeechEngine::mouth, this, &SpeechOutput::mouth);
+        connect(&engine_, &tts::SpeechEngine::mouth, this,
+                [this](quint64 id, tts::Mouth shape) { emit mouth(id, characterMouth(shape)); });
         connect(&engine_, &tts::SpeechEngine::finished, this, &SpeechOutput::finished);
     }
     quint64 speak(const QString& taggedRequest) override { return engine_.speak(prefix_ + taggedRequest); }

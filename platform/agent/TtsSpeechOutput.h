@@ -7,9 +7,8 @@
 
 namespace cw::agent {
 
-/// Makes the speech output a character talks through: the speech engine when the program has one, otherwise a
-/// silent stand-in that still shows the words at reading speed. Requests without tags get the character's
-/// voice defaults.
+/// Makes the speech output a character talks through: the speech engine. Requests without tags get the
+/// character's voice defaults.
 std::unique_ptr<SpeechOutput> makeSpeechOutput(const VoiceDefaults& defaults);
 
 /// The tags that put a character's voice defaults in force ahead of a request's own tags.

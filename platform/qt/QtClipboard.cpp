@@ -22,7 +22,8 @@ public:
 
 } // namespace
 
-QtClipboard::QtClipboard(QObject* parent) : QObject(parent) {
+QtClipboard::QtClipboard(qint64 maxTextBytes, QObject* parent)
+    : QObject(parent), maxTextBytes_(maxTextBytes) {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         return;
     }
@@ -32,8 +33,8 @@ QtClipboard::QtClipboard(QObject* parent) : QObject(parent) {
     thread_.setObjectName(QStringLiteral("clipboard reader"));
     thread_.start();
     worker_ = worker;
-    QMetaObject::invokeMethod(worker, [worker] {
-        worker->reader = std::make_unique<XcbSelectionReader>();
+    QMetaObject::invokeMethod(worker, [worker, maxTextBytes] {
+        worker->reader = std::make_unique<XcbSelectionReader>(QByteArray(), maxTextBytes);
         if (!worker->reader->connected()) {
             qCWarning(lcClipboard) << "no X connection for reading the clipboard; reads will fail";
         }
@@ -59,7 +60,16 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
     if (!worker_) {
         QTimer::singleShot(0, this, [this, done = std::move(done)] {
             inFlight_ = false;
-            done(QGuiApplication::clipboard()->text(QClipboard::Clipboard));
+            QString text = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+            if (text.size() > maxTextBytes_ / 3) { // at most three UTF-8 bytes per UTF-16 unit
+                if (const qint64 bytes = text.toUtf8().size(); bytes > maxTextBytes_) {
+                    qCWarning(lcClipboard) << "clipboard text of" << bytes << "bytes is over the limit of"
+                                           << maxTextBytes_ << "bytes; left unread";
+                    done(std::nullopt);
+                    return;
+                }
+            }
+            done(std::move(text));
         });
         return;
     }
@@ -69,6 +79,9 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
         if (worker->reader) {
             if (auto bytes = worker->reader->readClipboardText(kPatience)) {
                 text = QString::fromUtf8(*bytes);
+            } else if (worker->reader->lastReadTooLarge()) {
+                qCWarning(lcClipboard) << "clipboard text is over the limit of" << worker->reader->maxBytes()
+                                       << "bytes; left unread";
             }
         }
         if (!text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Clipboard.h"
+#include "platform/TextLimits.h"
 
 #include <QObject>
 #include <QThread>
@@ -15,8 +16,10 @@ class QtClipboard : public QObject, public IClipboard {
     Q_OBJECT
 public:
     static constexpr std::chrono::milliseconds kPatience{500};
+    static constexpr qint64 kMaxTextBytes = cw::kMaxTextBytes;
 
-    explicit QtClipboard(QObject* parent = nullptr);
+    /// Texts of more than `maxTextBytes` bytes (UTF-8) are refused: the read fails and one line is logged.
+    explicit QtClipboard(qint64 maxTextBytes = kMaxTextBytes, QObject* parent = nullptr);
     ~QtClipboard() override;
 
     void clear() override;
@@ -28,6 +31,7 @@ public:
 private:
     QThread thread_;
     QObject* worker_ = nullptr; // lives in thread_, deleted when it finishes
+    qint64 maxTextBytes_;
     bool inFlight_ = false;
 };
 

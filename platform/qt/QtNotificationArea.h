@@ -16,7 +16,9 @@ public:
     explicit QtNotificationArea(QObject* parent = nullptr);
     ~QtNotificationArea() override;
 
-    bool notifyIcon(NotifyCommand command, const TrayIconData& data) override;
+    bool addIcon(const QIcon& icon, const QString& tip) override;
+    bool changeIcon(const QIcon& icon, const QString& tip) override;
+    bool removeIcon() override;
     void setEventHandler(std::function<void(int mouseMessage)> handler) override;
 
     /// The icon while it is shown, for tests and diagnostics.

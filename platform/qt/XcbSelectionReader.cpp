@@ -1,6 +1,5 @@
 #include "XcbSelectionReader.h"
 
-#include "platform/TextLimits.h"
 
 #include <xcb/xcb.h>
 
@@ -26,12 +25,9 @@ unsigned internAtom(xcb_connection_t* c, const char* name) {
     return reply ? reply->atom : static_cast<unsigned>(XCB_ATOM_NONE);
 }
 
-// Refuse absurd transfers so a hostile owner cannot exhaust memory.
-constexpr qsizetype kMaxClipboardBytes = kMaxTextBytes;
-
 } // namespace
 
-XcbSelectionReader::XcbSelectionReader(const QByteArray& display) {
+XcbSelectionReader::XcbSelectionReader(const QByteArray& display, qint64 maxBytes) : maxBytes_(maxBytes) {
     int screenNumber = 0;
     connection_ = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &screenNumber);
     if (xcb_connection_has_error(connection_)) {
@@ -107,8 +103,9 @@ std::optional<QByteArray> XcbSelectionReader::convert(unsigned target, std::chro
         return QByteArray();
     }
 
+    // A little more than the limit is asked for, so a text over it shows as more to come.
     const auto cookie = xcb_get_property(connection_, 1, window_, propertyAtom_, XCB_GET_PROPERTY_TYPE_ANY, 0,
-                                         kMaxClipboardBytes / 4);
+                                         static_cast<uint32_t>(maxBytes_ / 4 + 1));
     XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
     if (!reply) {
         return std::nullopt;
@@ -118,6 +115,11 @@ std::optional<QByteArray> XcbSelectionReader::convert(unsigned target, std::chro
         return readIncremental(patience);
     }
     const int length = xcb_get_property_value_length(reply.get());
+    if (reply->bytes_after > 0 || length > maxBytes_) {
+        tooLarge_ = true;
+        return std::nullopt;
+    }
+    pieces_ = 1;
     return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
 }
 
@@ -135,8 +137,9 @@ std::optional<QByteArray> XcbSelectionReader::readIncremental(std::chrono::milli
                 break;
             }
         }
-        const auto cookie = xcb_get_property(connection_, 1, window_, propertyAtom_,
-                                             XCB_GET_PROPERTY_TYPE_ANY, 0, kMaxClipboardBytes / 4);
+        const auto cookie =
+            xcb_get_property(connection_, 1, window_, propertyAtom_, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                             static_cast<uint32_t>(maxBytes_ / 4 + 1));
         XcbReply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection_, cookie, nullptr));
         xcb_flush(connection_);
         if (!reply) {
@@ -146,14 +149,19 @@ std::optional<QByteArray> XcbSelectionReader::readIncremental(std::chrono::milli
         if (length == 0) {
             return text; // an empty piece ends the transfer
         }
-        if (text.size() + length > kMaxClipboardBytes) {
+        if (reply->bytes_after > 0 || text.size() + length > maxBytes_) {
+            // The owner's further pieces go unread; it gives the transfer up on its own.
+            tooLarge_ = true;
             return std::nullopt;
         }
         text.append(static_cast<const char*>(xcb_get_property_value(reply.get())), length);
+        ++pieces_;
     }
 }
 
 std::optional<QByteArray> XcbSelectionReader::readClipboardText(std::chrono::milliseconds patience) {
+    tooLarge_ = false;
+    pieces_ = 0;
     if (!connected()) {
         return std::nullopt;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextLimits.h"
+
 #include <QByteArray>
 #include <chrono>
 #include <optional>
@@ -13,8 +15,11 @@ namespace cw {
 /// thread.
 class XcbSelectionReader {
 public:
-    /// Connects to `display` (the DISPLAY variable when empty).
-    explicit XcbSelectionReader(const QByteArray& display = {});
+    /// Texts larger than this are refused, so an owner cannot exhaust memory.
+    static constexpr qint64 kDefaultMaxBytes = cw::kMaxTextBytes;
+
+    /// Connects to `display` (the DISPLAY variable when empty); refuses texts of more than `maxBytes` bytes.
+    explicit XcbSelectionReader(const QByteArray& display = {}, qint64 maxBytes = kDefaultMaxBytes);
     ~XcbSelectionReader();
     XcbSelectionReader(const XcbSelectionReader&) = delete;
     XcbSelectionReader& operator=(const XcbSelectionReader&) = delete;
@@ -25,7 +30,15 @@ public:
     /// The clipboard's text as UTF-8: empty when the clipboard holds no text (no owner, or the owner offers
     /// no text form); no value when the owner did not answer within `patience` or the connection failed.
     /// `patience` bounds each wait for the owner, so a large text sent in many pieces may take longer in all.
+    /// A text over the size limit is no value too, never a part of it.
     std::optional<QByteArray> readClipboardText(std::chrono::milliseconds patience);
+
+    /// The size limit in bytes.
+    qint64 maxBytes() const { return maxBytes_; }
+    /// Whether the last read failed because the text was over the size limit.
+    bool lastReadTooLarge() const { return tooLarge_; }
+    /// How many pieces the last text came in: 1 when sent whole, more for an incremental (INCR) transfer.
+    int lastReadPieces() const { return pieces_; }
 
 private:
     bool waitForEvent(std::chrono::steady_clock::time_point deadline, int wantedType, void** eventOut);
@@ -39,6 +52,9 @@ private:
     unsigned stringAtom_ = 31; // XA_STRING
     unsigned propertyAtom_ = 0;
     unsigned incrAtom_ = 0;
+    qint64 maxBytes_;
+    bool tooLarge_ = false;
+    int pieces_ = 0;
 };
 
 } // namespace cw

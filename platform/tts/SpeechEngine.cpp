@@ -20,7 +20,7 @@
 
 namespace cw::tts {
 
-Q_LOGGING_CATEGORY(lcTts, "cw.tts")
+Q_LOGGING_CATEGORY(lcTts, "chatterwisp.tts")
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "FakeRegistry.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingShell.h"
+#include "RecordingWindowSkin.h"
 #include "frmAbout.h"
-#include "platform/WindowSkin.h"
 
 #include <QLabel>
 #include <QPointer>
@@ -31,7 +31,7 @@ class TestAboutWindow : public QObject {
         test::RecordingShell shell;
         test::RecordingMessageBoxes messages;
         test::FakeRegistry registry;
-        WindowSkin skin{{}};
+        test::RecordingWindowSkin skin;
     };
     std::unique_ptr<Fakes> fakes;
     std::unique_ptr<QWidget> owner;
@@ -66,9 +66,9 @@ private slots:
         QTest::addColumn<int>("minor");
         QTest::addColumn<int>("revision");
         QTest::addColumn<QString>("version");
-        QTest::newRow("1.0.16") << "Chatterwisp" << 1 << 0 << 16 << " v1.0.16 For Windows ";
-        QTest::newRow("2.10.3") << "Chatterwisp" << 2 << 10 << 3 << " v2.10.3 For Windows ";
-        QTest::newRow("other title") << "Wisp" << 0 << 0 << 0 << " v0.0.0 For Windows ";
+        QTest::newRow("1.0.16") << "Chatterwisp" << 1 << 0 << 16 << " v1.0.16 For Linux ";
+        QTest::newRow("2.10.3") << "Chatterwisp" << 2 << 10 << 3 << " v2.10.3 For Linux ";
+        QTest::newRow("other title") << "Wisp" << 0 << 0 << 0 << " v0.0.0 For Linux ";
     }
     void loadWritesCaptionTitleAndVersion() {
         QFETCH(QString, title);
@@ -99,11 +99,11 @@ private slots:
                  QStringLiteral("Web: https://chatterwisp.example.com/"));
         QCOMPARE(control<QLabel>(&about, "Label3")->text(),
                  QStringLiteral("Email: sales@chatterwisp.example.com"));
-        QCOMPARE(control<QLabel>(&about, "lblDescription")->text(),
-                 QStringLiteral(
-                     "Chatterwisp is a small Text-2-Speech application which uses Microsoft Agent\u00AE "
-                     "API core and  Lernout & Hauspie TruVoice\u00AE Text-To-Speech engine for processing "
-                     "the text inputs."));
+        QCOMPARE(
+            control<QLabel>(&about, "lblDescription")->text(),
+            QStringLiteral("Chatterwisp is a small Text-2-Speech application which uses its own "
+                           "animated-character engine and the Flite Text-To-Speech engine for processing "
+                           "the text inputs."));
 
         const QString disclaimer = control<QLabel>(&about, "lblDisclaimer")->text();
         QVERIFY(disclaimer.startsWith(blanks(17)));
@@ -300,7 +300,7 @@ private slots:
         QVERIFY(second != nullptr);
         QVERIFY(second != first.data());
         QCOMPARE(second->windowTitle(), QStringLiteral("About Chatterwisp"));
-        QCOMPARE(control<QLabel>(second, "lblVersion")->text(), QStringLiteral(" v1.0.16 For Windows "));
+        QCOMPARE(control<QLabel>(second, "lblVersion")->text(), QStringLiteral(" v1.0.16 For Linux "));
         QCOMPARE(fakes->skin.handOvers(), 2);
         QVERIFY(fakes->skin.windows().contains(second));
         QVERIFY(fakes->skin.windows().contains(owner.get()));

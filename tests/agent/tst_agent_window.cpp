@@ -46,9 +46,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(agent.character(QStringLiteral("Genie"))->engine().activity() ==
                                      CharacterEngine::Activity::None,
                                  3000);
-        QTest::qWait(100);
-        const QImage shot = window->screen()->grabWindow(0, 300, 200, 40, 40).toImage();
-        QCOMPARE(shot.pixelColor(20, 25).rgb(), QColor(0x20, 0x60, 0xff).rgb());
+        QTRY_COMPARE(window->screen()->grabWindow(0, 300, 200, 40, 40).toImage().pixelColor(20, 25).rgb(),
+                     QColor(0x20, 0x60, 0xff).rgb());
 
         genie.Hide();
         QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 2000);

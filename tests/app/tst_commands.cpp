@@ -102,7 +102,7 @@ private slots:
         h->character().failingAnimations.insert(QStringLiteral("Read"));
         w().TextBox->setPlainText(QStringLiteral("x"));
         h->log.clear();
-        QVERIFY_THROWS_EXCEPTION(Failure, w().speech().Button_Click());
+        QVERIFY_THROWS_EXCEPTION(Failure, w().Button_Click());
         QCOMPARE(h->log, QStringList{QStringLiteral("Show")}); // nothing after the failing step
     }
 
@@ -303,7 +303,7 @@ private slots:
     void monitoringIsDecidedByTheFlagNotTheTick() {
         // The tick mark already shows "on" when the handler runs; the flag decides.
         w().chkpaste->setChecked(true);
-        w().speech().chkpaste_Click();
+        w().chkpaste_Click();
         QCOMPARE(w().state().MonitorClipboard, kTrue);
         QVERIFY(w().chkpaste->isChecked());
     }
@@ -311,7 +311,7 @@ private slots:
     void ticksFillTheBoxWithTheClipboardText() {
         w().chkpaste->click();
         h->clipboard.text = QStringLiteral("copied word");
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         QCOMPARE(w().TextBox->toPlainText(), QString()); // nothing until the read answers
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("copied word"));
@@ -327,12 +327,12 @@ private slots:
     void anUnchangedClipboardKeepsTheCaret() {
         w().chkpaste->click();
         h->clipboard.text = QStringLiteral("same text here");
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QTextCursor cursor = w().TextBox->textCursor();
         cursor.setPosition(5);
         w().TextBox->setTextCursor(cursor);
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->textCursor().position(), 5);
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("same text here"));
@@ -345,7 +345,7 @@ private slots:
             longText += QStringLiteral("A line of copied text.\n");
         }
         h->clipboard.text = longText;
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         const qsizetype first = w().TextBox->toPlainText().size();
         QVERIFY2(first > 0 && first < longText.size(), "the first piece goes in at once, the rest later");
@@ -358,18 +358,21 @@ private slots:
     void clearAllStopsALongFill() {
         w().chkpaste->click();
         h->clipboard.text = QStringLiteral("line\n").repeated(SpeechCommands::kFillPiece);
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QVERIFY(!w().TextBox->toPlainText().isEmpty());
         w().cmdClear->click();
-        QTest::qWait(50); // the rest of the fill would arrive now
+        // A zero timer set now fires after the fill's next step, which was set before the click.
+        bool stepsDone = false;
+        QTimer::singleShot(0, this, [&stepsDone] { stepsDone = true; });
+        QTRY_VERIFY(stepsDone);
         QCOMPARE(w().TextBox->toPlainText(), QString());
     }
 
     void aLongFillCompletesByItself() {
         w().chkpaste->click();
         h->clipboard.text = QStringLiteral("a few words\n").repeated(SpeechCommands::kFillPiece / 4);
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QVERIFY(w().TextBox->toPlainText().size() < h->clipboard.text.size());
         QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
@@ -379,7 +382,7 @@ private slots:
         w().chkpaste->click();
         h->clipboard.text =
             QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) + QStringLiteral("\nend");
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText().size(), h->clipboard.text.size() - 3); // all but the last line
         QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
@@ -388,7 +391,7 @@ private slots:
     void aPictureOnlyClipboardEmptiesTheBox() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answerWith(QString()); // no text form on the clipboard
         QCOMPARE(w().TextBox->toPlainText(), QString());
     }
@@ -396,8 +399,8 @@ private slots:
     void aFailedOrHangingReadLeavesTheBoxAndMonitoringGoesOn() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
-        w().speech().tmrClipboard_Timer();
-        w().speech().tmrClipboard_Timer(); // the first read still hangs: this tick gets no text at once
+        w().tmrClipboard_Timer();
+        w().tmrClipboard_Timer(); // the first read still hangs: this tick gets no text at once
         QCOMPARE(h->clipboard.requests, 2);
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
         h->clipboard.answerWith(std::nullopt); // timed out
@@ -406,7 +409,7 @@ private slots:
         QVERIFY(w().tmrClipboard->isActive());
 
         h->clipboard.text = QStringLiteral("later");
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("later"));
     }
@@ -414,7 +417,7 @@ private slots:
     void aReadThatEndsAfterSwitchingOffIsDropped() {
         w().chkpaste->click();
         h->clipboard.text = QStringLiteral("late");
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         w().chkpaste->click();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText(), QString());
@@ -422,7 +425,7 @@ private slots:
 
     void ticksDoNothingWhileOff() {
         h->clipboard.text = QStringLiteral("x");
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         QCOMPARE(h->clipboard.requests, 0);
         QCOMPARE(w().TextBox->toPlainText(), kPrompt);
     }
@@ -430,7 +433,7 @@ private slots:
     void clearAll() {
         w().txtpitch->setFocus();
         h->clipboard.text = QStringLiteral("something");
-        w().speech().cmdClear_Click();
+        w().cmdClear_Click();
         QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play DoMagic2"),
                                       QStringLiteral("Play RestPose")}));
         QCOMPARE(w().TextBox->toPlainText(), QString());
@@ -442,11 +445,11 @@ private slots:
     void clearAllWhileMonitoring() {
         w().chkpaste->click();
         h->clipboard.text = QStringLiteral("before");
-        w().speech().tmrClipboard_Timer(); // a read under way while Clear All runs
+        w().tmrClipboard_Timer(); // a read under way while Clear All runs
         w().cmdClear->click();
         h->clipboard.answerWith(QStringLiteral("before"));
         QCOMPARE(w().TextBox->toPlainText(), QString());
-        w().speech().tmrClipboard_Timer();
+        w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText(), QString()); // the cleared clipboard keeps the box empty
         QVERIFY(w().chkpaste->isChecked());

@@ -116,10 +116,6 @@ private slots:
         const QFont font = settings.value("font").value<QFont>();
         QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
         QCOMPARE(font.pointSizeF(), 8.25);
-        const QVariantMap skin = h->window->Skinner1->settings();
-        QCOMPARE(skin.value("sysdisableskincaption").toString(), QStringLiteral("&Disable Skin"));
-        QCOMPARE(skin.value("maxbutton").toInt(), 0);
-        QCOMPARE(skin.value("applyto").toInt(), 1);
     }
 
     void startValues() {

@@ -82,12 +82,12 @@ private slots:
         MainWindowHarness h;
         h.startUp();
         h.tray.send(513);
-        // Pointer movement over the window's own surface arrives in twips; its x in pixels becomes the code.
+        // Pointer movement over the window's own surface: its x in pixels becomes the code.
         QTest::mouseMove(h.window.get(), QPoint(300, 5));
         QTRY_COMPARE(h.window->state().LastTrayMessage, 300);
         h.tray.send(514); // no longer directly after its press
         QVERIFY(h.log.isEmpty());
-        h.window->Form_MouseMove(0, 0, 200.0f * 15.0f, 0);
+        h.window->Form_MouseMove(200);
         QCOMPARE(h.window->state().LastTrayMessage, 200);
     }
 };

@@ -13,6 +13,26 @@ bool isViewable(const QString& window) {
     return DesktopDriver::run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window})
         .contains(QLatin1String("IsViewable"));
 }
+// Takes the window's picture once it has stopped changing: two pictures in a row alike, or the last of 40.
+bool settledScreenshot(const QString& window, const QString& file) {
+    QByteArray previous;
+    for (int shot = 0; shot < 40; ++shot) {
+        if (!DesktopDriver::screenshot(window, file)) {
+            return false;
+        }
+        QFile picture(file);
+        if (!picture.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        const QByteArray current = picture.readAll();
+        if (current == previous) {
+            break;
+        }
+        previous = current;
+    }
+    return true;
+}
+
 } // namespace
 
 class DesktopTest : public QObject {
@@ -46,8 +66,8 @@ private slots:
             pid());
         QVERIFY2(genie, "the genie's window did not reach 676, 385");
         QCOMPARE(DesktopDriver::geometry(*genie).size(), QSize(200, 220));
-        QTest::qWait(1500); // let the greeting play before the picture is taken
-        QVERIFY(DesktopDriver::screenshot(*genie, screenshots + QStringLiteral("/genie.png")));
+        QVERIFY(
+            settledScreenshot(*genie, screenshots + QStringLiteral("/genie.png"))); // the greeting is over
         QVERIFY(DesktopDriver::screenshot(mainWindow, screenshots + QStringLiteral("/main-window.png")));
         QVERIFY(
             DesktopDriver::screenshot(QStringLiteral("root"), screenshots + QStringLiteral("/desktop.png")));
@@ -60,8 +80,7 @@ private slots:
             [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(376, 252); }, 5000,
             pid());
         QVERIFY2(about, "Alt+A did not open the About window at its size");
-        QTest::qWait(300);
-        QVERIFY(DesktopDriver::screenshot(*about, screenshots + QStringLiteral("/about.png")));
+        QVERIFY(settledScreenshot(*about, screenshots + QStringLiteral("/about.png")));
         DesktopDriver::sendKeys(*about, {QStringLiteral("Escape")});
         QTRY_VERIFY_WITH_TIMEOUT(
             DesktopDriver::windowsNamed(QStringLiteral("^About Chatterwisp$"), pid()).isEmpty(), 5000);
@@ -85,7 +104,12 @@ private slots:
             windowManager.terminate();
             windowManager.waitForFinished(3000);
         });
-        QTest::qWait(1000);
+        // A window manager announces itself on the root window once it runs.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !DesktopDriver::run(QStringLiteral("xprop"),
+                                {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+                 .contains(QLatin1String("not found")),
+            10000);
         DesktopDriver::run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), mainWindow});
         QTRY_VERIFY_WITH_TIMEOUT(!isViewable(mainWindow), 5000);
 

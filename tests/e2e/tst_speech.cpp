@@ -83,14 +83,29 @@ private:
         }
         return recorder.since(start);
     }
+    // True once the sink has been silent for the last `ms` milliseconds since `from`.
+    bool silentFor(std::size_t from, int ms) {
+        const std::vector<std::int16_t> heard = recorder.since(from);
+        const std::size_t span = std::size_t(SinkRecorder::kRate) * std::size_t(ms) / 1000;
+        return heard.size() >= span &&
+               !SinkRecorder::audible(std::vector<std::int16_t>(heard.end() - long(span), heard.end()));
+    }
     void stopAndSettle() {
+        const std::size_t mark = recorder.samples().size();
         DesktopDriver::click(mainWindow, kStop);
-        QTest::qWait(800);
+        QTRY_VERIFY_WITH_TIMEOUT(silentFor(mark, 300), 10000);
     }
     QString textBoxText() {
         DesktopDriver::click(mainWindow, kTextBox);
         DesktopDriver::sendKeys(mainWindow, {QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
-        QTest::qWait(200);
+        // The program owns the clipboard once the copy has landed; until then it holds no text.
+        QString copied;
+        if (!QTest::qWaitFor([&copied] { return !(copied = clipboardText()).isEmpty(); }, 5000)) {
+            return {};
+        }
+        return copied;
+    }
+    static QString clipboardText() {
         return DesktopDriver::run(
             QStringLiteral("xclip"),
             {QStringLiteral("-o"), QStringLiteral("-selection"), QStringLiteral("clipboard")});
@@ -105,7 +120,12 @@ private slots:
         const auto window = DesktopDriver::startProgram(process, program);
         QVERIFY2(window, "the main window did not appear");
         mainWindow = *window;
-        QTest::qWait(4000); // the greeting
+        // The greeting is over once the genie has floated to his place.
+        const auto genie = DesktopDriver::waitForWindow(
+            QStringLiteral("^Genie$"),
+            [](const QString& w) { return DesktopDriver::geometry(w).topLeft() == QPoint(676, 385); }, 10000,
+            process.processId());
+        QVERIFY2(genie, "the genie did not reach his place");
     }
     void cleanupTestCase() { DesktopDriver::endProgram(process); }
 
@@ -133,10 +153,13 @@ private slots:
         typeIntoTextBox(kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
         const std::vector<std::int16_t> before = sayItAndRecord(1000);
         QVERIFY(SinkRecorder::audible(before));
+        const std::size_t stopped = recorder.samples().size();
         DesktopDriver::click(mainWindow, kStop);
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(silentFor(stopped, 100), 5000);
         const std::size_t mark = recorder.samples().size();
-        QTest::qWait(1500); // the sentence would go on for many seconds more
+        // The sentence would go on for many seconds more: listen to 1.5 s of what follows.
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.since(mark).size() >= std::size_t(SinkRecorder::kRate) * 3 / 2,
+                                 10000);
         QVERIFY2(!SinkRecorder::audible(recorder.since(mark)), "speech went on after Stop");
     }
 

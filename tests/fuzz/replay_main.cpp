@@ -1,5 +1,5 @@
-// Feeds every file of the given folders (or the given files) to a fuzz target's entry point, once each, so the
-// corpus and every input that once broke a parser are re-run by the ordinary test suite.
+// Feeds every file of the given folders (or the given files) to a fuzz target's entry point, once each, so
+// the corpus and every input that once broke a parser are re-run by the ordinary test suite.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

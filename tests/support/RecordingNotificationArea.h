@@ -6,17 +6,33 @@
 
 namespace cw::test {
 
-/// Records the icon commands ("NotifyIcon Add <tip>", "NotifyIcon Delete") into a shared log and lets a test
-/// send mouse messages as the tray would.
+/// Records the icon commands ("NotifyIcon Add", "NotifyIcon Modify", "NotifyIcon Delete") into a shared log
+/// and lets a test send mouse messages as the tray would.
 class RecordingNotificationArea : public INotificationArea {
 public:
+    struct Shown {
+        QIcon icon;
+        QString tip;
+    };
+
     explicit RecordingNotificationArea(QStringList& log) : log_(log) {}
 
-    bool notifyIcon(NotifyCommand command, const TrayIconData& data) override {
-        static const char* names[] = {"Add", "Modify", "Delete"};
-        log_.append(QStringLiteral("NotifyIcon %1").arg(QLatin1String(names[static_cast<int>(command)])));
-        records.append(data);
+    bool addIcon(const QIcon& icon, const QString& tip) override {
+        log_.append(QStringLiteral("NotifyIcon Add"));
+        records.append({icon, tip});
+        shown = accept;
         return accept;
+    }
+    bool changeIcon(const QIcon& icon, const QString& tip) override {
+        log_.append(QStringLiteral("NotifyIcon Modify"));
+        records.append({icon, tip});
+        return accept && shown;
+    }
+    bool removeIcon() override {
+        log_.append(QStringLiteral("NotifyIcon Delete"));
+        const bool wasShown = shown;
+        shown = false;
+        return wasShown;
     }
     void setEventHandler(std::function<void(int)> handler) override { handler_ = std::move(handler); }
 
@@ -28,7 +44,10 @@ public:
     }
 
     bool accept = true;
-    QList<TrayIconData> records;
+    /// Whether the icon is shown now.
+    bool shown = false;
+    /// The icon and tip of every Add and Modify, in order.
+    QList<Shown> records;
 
 private:
     QStringList& log_;

@@ -65,27 +65,30 @@ void TestTtsEngine::everyRequestFinishesAfterStop() {
     engine.stop();
     const int heard = int(rec.of(second).size());
     QVERIFY(rec.waitForFinished(2));
-    QTest::qWait(100);
-    QCOMPARE(rec.of(second).size(), heard + 1);
-    QCOMPARE(rec.of(second).back(), QStringLiteral("finished"));
 
-    // The next request starts clean.
+    // The next request starts clean; by its end anything late of the stopped one would have come.
     const quint64 third = engine.speak(QStringLiteral("\\Spd=350\\Next one."));
     QVERIFY(third != second);
     QVERIFY(rec.waitForFinished(3));
     QCOMPARE(rec.withoutMouths(third),
              (QStringList{"started \"Next one.\"", "word \"Next\"", "word \"one.\"", "finished"}));
+    QCOMPARE(rec.of(second).size(), heard + 1);
+    QCOMPARE(rec.of(second).back(), QStringLiteral("finished"));
 }
 
 void TestTtsEngine::stopFromAReceiverEndsTheRequestOnce() {
     SpeechEngine engine(AudioOutput::None);
     EngineRecorder rec(engine);
-    QObject::connect(&engine, &SpeechEngine::word, &engine, [&engine] { engine.stop(); });
+    const auto stopAtFirstWord =
+        QObject::connect(&engine, &SpeechEngine::word, &engine, [&engine] { engine.stop(); });
     const quint64 id = engine.speak(QStringLiteral("\\Spd=350\\One two three."));
     QVERIFY(rec.waitForFinished(1));
-    QTest::qWait(100);
+    // A request after it ends too; by then anything late of the first would have come.
+    QObject::disconnect(stopAtFirstWord);
+    engine.speak(QStringLiteral("\\Spd=350\\Four."));
+    QVERIFY(rec.waitForFinished(2));
     QCOMPARE(rec.withoutMouths(id), (QStringList{"started \"One two three.\"", "word \"One\"", "finished"}));
-    QCOMPARE(rec.finishedCount(), 1);
+    QCOMPARE(rec.finishedCount(), 2);
 }
 
 void TestTtsEngine::repeatTagSpeaksThePreviousRequestAgain() {
@@ -139,10 +142,15 @@ void TestTtsEngine::destroyingWhileSpeakingDoesNotHang() {
     while (text.size() < 100000) {
         text += QStringLiteral("Words and more words. ");
     }
-    for (int i = 0; i < 3; ++i) {
+    // Destroyed at once, once speech has started, and in the middle of the words.
+    for (int wordsHeard = -1; wordsHeard <= 2; ++wordsHeard) {
         auto engine = std::make_unique<SpeechEngine>(AudioOutput::None);
-        engine->speak(text);
-        QTest::qWait(i * 30);
+        EngineRecorder rec(*engine);
+        const quint64 id = engine->speak(text);
+        if (wordsHeard >= 0) {
+            QTRY_VERIFY(rec.of(id).filter(QStringLiteral("word")).size() >= wordsHeard &&
+                        !rec.of(id).isEmpty());
+        }
         engine.reset(); // must neither hang on the synthesis thread nor crash
     }
 }

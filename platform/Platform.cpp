@@ -1,1 +1,0 @@
-// The platform layer library; the interfaces are header-only.

@@ -1,0 +1,206 @@
+// The real clipboard against a real owner (xclip) on the X server of tools/headless.sh: a text sent whole or
+// in pieces (INCR) arrives whole, a text over the size limit is refused rather than cut, and QtClipboard
+// reads one text at a time.
+#include "platform/qt/QtClipboard.h"
+#include "platform/qt/XcbSelectionReader.h"
+
+#include <QtTest>
+#include <csignal>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace cw;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Owns the X clipboard with a text, through xclip, while it lives. Started with plain fork and exec, which
+// ThreadSanitizer follows (it cannot follow the clone() that QProcess uses).
+class ClipboardOwner {
+public:
+    explicit ClipboardOwner(const QByteArray& text) {
+        int input[2];
+        if (::pipe(input) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(input[0], STDIN_FILENO);
+            ::close(input[0]);
+            ::close(input[1]);
+            ::execlp("xclip", "xclip", "-selection", "clipboard", "-i", "-quiet",
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(input[0]);
+        for (qsizetype sent = 0; pid_ > 0 && sent < text.size();) {
+            const ssize_t n = ::write(input[1], text.constData() + sent, std::size_t(text.size() - sent));
+            if (n <= 0) {
+                break;
+            }
+            sent += n;
+        }
+        ::close(input[1]);
+    }
+    ~ClipboardOwner() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool started() const { return pid_ > 0; }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Lines of text, `bytes` long in all.
+QByteArray linesOf(qint64 bytes) {
+    QByteArray text;
+    text.reserve(bytes);
+    for (int line = 0; text.size() < bytes; ++line) {
+        text += "Line " + QByteArray::number(line) + " of a long clipboard text, for the genie to read.\n";
+    }
+    text.truncate(bytes);
+    return text;
+}
+
+// True once a read gives a text: the owner has taken the clipboard (before that it reads as empty).
+bool readsText(XcbSelectionReader& reader, std::optional<QByteArray>& text) {
+    text = reader.readClipboardText(2s);
+    return text && !text->isEmpty();
+}
+
+} // namespace
+
+class ClipboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+            QSKIP("needs an X server: run under tools/headless.sh");
+        }
+        if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty()) {
+            QSKIP("needs xclip");
+        }
+    }
+
+    void aShortTextArrivesWhole() {
+        const QByteArray text = QStringLiteral("Hello, w\u00f6rld!").toUtf8();
+        ClipboardOwner owner(text);
+        QVERIFY(owner.started());
+        XcbSelectionReader reader;
+        QVERIFY(reader.connected());
+        std::optional<QByteArray> read;
+        QTRY_VERIFY(readsText(reader, read));
+        QCOMPARE(*read, text);
+        QCOMPARE(reader.lastReadPieces(), 1);
+    }
+
+    void aLargeTextArrivesWholeInPieces() {
+        // xclip sends texts larger than about 1 MiB incrementally.
+        const QByteArray text = linesOf(3 * 1024 * 1024 + 17);
+        ClipboardOwner owner(text);
+        XcbSelectionReader reader;
+        std::optional<QByteArray> read;
+        QTRY_VERIFY_WITH_TIMEOUT(readsText(reader, read), 20'000);
+        QCOMPARE(read->size(), text.size());
+        QVERIFY(*read == text);
+        QVERIFY2(reader.lastReadPieces() > 1, "the text did not come in pieces");
+        QVERIFY(!reader.lastReadTooLarge());
+    }
+
+    void aTextOverTheLimitIsRefusedNotCut_data() {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("sent whole") << qint64(5000) << qint64(4096);
+        QTest::newRow("one byte over") << qint64(4097) << qint64(4096);
+        QTest::newRow("sent in pieces") << qint64(3 * 1024 * 1024) << qint64(1024 * 1024);
+    }
+    void aTextOverTheLimitIsRefusedNotCut() {
+        QFETCH(qint64, bytes);
+        QFETCH(qint64, limit);
+        const QByteArray text = linesOf(bytes);
+        ClipboardOwner owner(text);
+        XcbSelectionReader large(QByteArray(), bytes);
+        std::optional<QByteArray> read;
+        QTRY_VERIFY_WITH_TIMEOUT(readsText(large, read), 20'000);
+        QVERIFY(*read == text); // exactly at its own limit
+
+        XcbSelectionReader limited(QByteArray(), limit);
+        QCOMPARE(limited.readClipboardText(2s), std::nullopt);
+        QVERIFY(limited.lastReadTooLarge());
+        // The next read starts afresh: the same reader still reads what fits.
+        ClipboardOwner smaller("short");
+        QTRY_COMPARE(limited.readClipboardText(2s), std::optional<QByteArray>("short"));
+        QVERIFY(!limited.lastReadTooLarge());
+    }
+
+    void theRealClipboardReadsOneTextAtATime() {
+        ClipboardOwner owner("first");
+        XcbSelectionReader probe;
+        std::optional<QByteArray> read;
+        QTRY_VERIFY(readsText(probe, read));
+        QCOMPARE(*read, QByteArray("first"));
+
+        QtClipboard clipboard;
+        QVERIFY(clipboard.readsOffThread());
+        std::optional<QString> first;
+        bool firstDone = false;
+        clipboard.requestText([&](std::optional<QString> text) {
+            first = std::move(text);
+            firstDone = true;
+        });
+        bool secondDone = false;
+        std::optional<QString> second = QStringLiteral("unset");
+        clipboard.requestText([&](std::optional<QString> text) {
+            second = std::move(text);
+            secondDone = true;
+        });
+        QVERIFY2(secondDone, "a second read while one is in flight is answered at once");
+        QCOMPARE(second, std::nullopt);
+        QVERIFY(!firstDone);
+        QTRY_VERIFY(firstDone);
+        QCOMPARE(first, std::optional<QString>(QStringLiteral("first")));
+
+        // Once the first is done, reading is possible again.
+        bool thirdDone = false;
+        clipboard.requestText([&](std::optional<QString> text) {
+            QCOMPARE(text, std::optional<QString>(QStringLiteral("first")));
+            thirdDone = true;
+        });
+        QTRY_VERIFY(thirdDone);
+    }
+
+    void aTextOverTheLimitFailsWithOneLogLine() {
+        ClipboardOwner owner(linesOf(5000));
+        XcbSelectionReader probe;
+        std::optional<QByteArray> owned;
+        QTRY_VERIFY(readsText(probe, owned));
+
+        static int overTheLimit = 0;
+        overTheLimit = 0;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (type == QtWarningMsg && QByteArray(context.category) == "chatterwisp.clipboard" &&
+                    text.contains(QLatin1String("over the limit"))) {
+                    ++overTheLimit;
+                }
+            });
+        QtClipboard clipboard(4096);
+        bool done = false;
+        std::optional<QString> read = QStringLiteral("unset");
+        clipboard.requestText([&](std::optional<QString> text) {
+            read = std::move(text);
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        qInstallMessageHandler(previous);
+        QCOMPARE(read, std::nullopt);
+        QCOMPARE(overTheLimit, 1);
+    }
+};
+
+QTEST_MAIN(ClipboardTest)
+#include "tst_clipboard.moc"

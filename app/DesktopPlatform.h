@@ -1,12 +1,12 @@
 #pragma once
 
 #include "CWmain.h"
+#include "platform/audio/PulseSoundDevices.h"
 #include "platform/qt/FileRegistry.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtNotificationArea.h"
 #include "platform/qt/QtShell.h"
-#include "platform/audio/PulseSoundDevices.h"
 
 #include <memory>
 

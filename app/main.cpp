@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
             window.Form_Load();
         },
         [&](const QString& reason) {
-            // Also on the terminal: a report window cannot be read by whoever started the program from a script.
+            // Also on the terminal: a report window cannot be read by whoever started the program from a
+            // script.
             qCCritical(lcApp).noquote() << "failure:" << reason;
             failurePath.fail(reason);
         });

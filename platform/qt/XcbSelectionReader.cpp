@@ -1,6 +1,5 @@
 #include "XcbSelectionReader.h"
 
-
 #include <xcb/xcb.h>
 
 #include <QString>

@@ -4,6 +4,7 @@
 #include "Fonts.h"
 #include "TrayIcon.h"
 #include "platform/Failure.h"
+#include "platform/trace/Trace.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -243,6 +244,7 @@ void CWmain::connectHandlers() {
     keepSelectedPresetAsTabStop();
     txtpitch->installEventFilter(this);
     txtspeed->installEventFilter(this);
+    Button->installEventFilter(this);
     connect(chkpaste, &QCheckBox::clicked, speech_.get(), &SpeechCommands::chkpaste_Click);
     connect(cmdClear, &QPushButton::clicked, speech_.get(), &SpeechCommands::cmdClear_Click);
     services_.notificationArea.setEventHandler([this](int mouseMessage) {
@@ -252,6 +254,12 @@ void CWmain::connectHandlers() {
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {
+    // Seen before the button turns the release into clicked(): where the request trace begins.
+    if (watched == Button &&
+        (event->type() == QEvent::MouseButtonRelease ||
+         (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space))) {
+        trace("button released");
+    }
     if (event->type() == QEvent::KeyPress && (watched == txtpitch || watched == txtspeed)) {
         if (const auto code = typedCharacter(*static_cast<QKeyEvent*>(event))) {
             if (watched == txtpitch) {

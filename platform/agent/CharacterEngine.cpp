@@ -1,6 +1,7 @@
 #include "CharacterEngine.h"
 
 #include "platform/Failure.h"
+#include "platform/trace/Trace.h"
 
 #include <QRandomGenerator>
 #include <cmath>
@@ -12,6 +13,14 @@ namespace {
 // After a stall (a suspended machine, a blocked event loop) frames are not replayed one by one.
 constexpr qint64 kMaxCatchUpMs = 1000;
 constexpr int kStateSpeaking = int(State::Speaking);
+
+// The trace's step names, by request kind (Show, Hide, Move, Play, Speak).
+constexpr const char* kQueuedStep[] = {"queued Show", "queued Hide", "queued MoveTo", "queued Play",
+                                       "queued Speak"};
+constexpr const char* kStartedStep[] = {"started Show", "started Hide", "started MoveTo", "started Play",
+                                        "started Speak"};
+constexpr const char* kFinishedStep[] = {"finished Show", "finished Hide", "finished MoveTo", "finished Play",
+                                         "finished Speak"};
 
 double ease(double t) {
     return t * t * (3 - 2 * t);
@@ -86,6 +95,7 @@ RequestId CharacterEngine::speak(const QString& taggedText) {
 
 RequestId CharacterEngine::enqueue(Request request) {
     request.id = nextId_++;
+    trace(kQueuedStep[int(request.kind)], request.id);
     queue_.push_back(std::move(request));
     // Performed later from the event loop, never inside the caller.
     clock_.wakeAt(clock_.now());
@@ -462,6 +472,7 @@ bool CharacterEngine::frameCanSpeak() const {
 
 void CharacterEngine::finish(bool done, qint64 now) {
     const RequestId id = current_->id;
+    trace(kFinishedStep[int(current_->kind)], id);
     current_.reset();
     quietSince_ = now;
     nextIdleAt_ = 0;
@@ -485,6 +496,7 @@ bool CharacterEngine::startNext(qint64 now) {
         return false;
     current_ = std::move(queue_.front());
     queue_.pop_front();
+    trace(kStartedStep[int(current_->kind)], current_->id);
     return true;
 }
 

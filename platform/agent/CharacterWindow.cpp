@@ -1,6 +1,7 @@
 #include "CharacterWindow.h"
 
 #include "TaskbarHint.h"
+#include "platform/trace/Trace.h"
 
 #include <QBitmap>
 #include <QGuiApplication>
@@ -82,6 +83,7 @@ void CharacterWindow::compose() {
     if (shapes_)
         setMask(region_);
     update();
+    trace("frame composed");
 }
 
 void CharacterWindow::paintEvent(QPaintEvent*) {
@@ -150,6 +152,7 @@ void CharacterWindow::updateBalloon() {
         balloon_->show();
         keepOffTaskbar(*balloon_);
     }
+    trace("balloon updated");
 }
 
 } // namespace cw::agent

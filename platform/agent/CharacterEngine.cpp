@@ -483,6 +483,13 @@ void CharacterEngine::finish(bool done, qint64 now) {
 bool CharacterEngine::startNext(qint64 now) {
     if (queue_.empty())
         return false;
+    if (idlePlaying_ && speechIsNext()) {
+        // Speech does not wait for an idle animation's way out: the voice answers at once, and the speaking
+        // pose replaces the idle one as it would the rest pose.
+        pb_ = {};
+        idlePlaying_ = false;
+        showRest();
+    }
     if (idlePlaying_) {
         // The next request wakes the character: the idle animation takes its exit path first.
         if (pb_.active()) {
@@ -498,6 +505,15 @@ bool CharacterEngine::startNext(qint64 now) {
     queue_.pop_front();
     trace(kStartedStep[int(current_->kind)], current_->id);
     return true;
+}
+
+bool CharacterEngine::speechIsNext() const {
+    for (const Request& r : queue_) {
+        if (r.kind == Kind::Show && visible_)
+            continue; // showing a visible character does nothing
+        return r.kind == Kind::Speak;
+    }
+    return false;
 }
 
 bool CharacterEngine::idle(qint64 now) {

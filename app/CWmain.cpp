@@ -302,11 +302,13 @@ void CWmain::Form_Load() {
     }
     show();
     repaint();
+    trace("main window shown");
 
     fillTrayIconData();
     services_.notificationArea.notifyIcon(NotifyCommand::Add, state_.TrayIconData);
 
     Agent1->Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
+    trace("character loaded");
     state_.Character = &Agent1->Item(QStringLiteral("Genie"));
     state_.Character->setLanguageID(1033);
     TextBox->setPlainText(

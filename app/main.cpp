@@ -7,13 +7,16 @@
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "platform/Failure.h"
+#include "platform/trace/Trace.h"
 
 #include <QIcon>
 #include <QLoggingCategory>
 
 int main(int argc, char** argv) {
+    cw::trace("main entered");
     cw::choosePlatform();
     cw::Application app(argc, argv);
+    cw::trace("application made");
     QApplication::setApplicationName(cw::appIdentity().title);
     QApplication::setApplicationVersion(QString::fromLatin1(cw::kVersionString));
     QApplication::setDesktopFileName(QStringLiteral("chatterwisp"));
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
 
     cw::DesktopPlatform platform;
     cw::CWmain window(platform.services(cw::makeCharacterService()));
+    cw::trace("main window made");
     bool failed = false;
     auto fail = [&](const QString& reason) {
         if (failed) {
@@ -46,6 +50,7 @@ int main(int argc, char** argv) {
         fail(failure.message());
         return 1;
     }
+    cw::trace("event loop entered");
     const int status = QApplication::exec();
     return failed ? 1 : status;
 }

@@ -50,7 +50,11 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
 
     composeSoon_.setSingleShot(true);
     composeSoon_.setInterval(0);
-    connect(&composeSoon_, &QTimer::timeout, this, &CharacterWindow::compose);
+    // A hidden character is not drawn: its frame is composed when it is shown (start-up shows it soon after).
+    connect(&composeSoon_, &QTimer::timeout, this, [this] {
+        if (engine_.isVisible())
+            compose();
+    });
     connect(&engine_, &CharacterEngine::frameChanged, &composeSoon_, qOverload<>(&QTimer::start));
     connect(&engine_, &CharacterEngine::moved, this, [this](QPoint p) {
         systemMove_ = false;
@@ -62,6 +66,7 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
         if (visible) {
             compose();
             show();
+            trace("character window shown");
             keepOffTaskbar(*this);
         } else {
             hide();
@@ -69,7 +74,6 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
         }
     });
     connect(&engine_, &CharacterEngine::balloonChanged, this, &CharacterWindow::updateBalloon);
-    compose();
 }
 
 CharacterWindow::~CharacterWindow() {

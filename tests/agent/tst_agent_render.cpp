@@ -163,6 +163,26 @@ private slots:
         QVERIFY(!balloon.isVisible());
     }
 
+    void gettingReadyForSpeechShowsNothing() {
+        // Once the character stands still the window gets ready for the first speech off screen: no balloon
+        // appears, the frame stays as it is, and the first speech shows only its own words.
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        const int composed = rig.window.framesComposed();
+        const QImage frame = rig.window.frameImage();
+        rig.run(0);
+        BalloonWindow& balloon = rig.window.balloon();
+        QVERIFY(!balloon.isVisible());
+        QCOMPARE(rig.window.framesComposed(), composed);
+        QCOMPARE(rig.window.frameImage(), frame);
+        rig.engine.speak(QStringLiteral("Hi"));
+        rig.run(60);
+        QVERIFY(balloon.isVisible());
+        QCOMPARE(balloon.lineCount(), 1);
+        QVERIFY(balloon.width() < 200);
+    }
+
     void longTextScrolls() {
         BalloonStyle style;
         style.lines = 2;

@@ -92,6 +92,24 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(FormatError, FrameRenderer{data});
     }
 
+    void imagesWithADeclaredSizeAreReadWhenFirstDrawn() {
+        // Such an image is parsed when a frame first needs it; one that cannot be read then is left out and
+        // the rest of the frame is drawn. (Loading a character file refuses a document that is not
+        // well-formed.)
+        auto data = std::make_shared<CharacterData>(*tiny());
+        for (Image& image : data->images) {
+            if (image.name == u"body")
+                image.svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="30"><rect)";
+        }
+        FrameRenderer r(data);
+        QCOMPARE(r.imageSize(0).isEmpty(), false);
+        QImage rest;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("body.*cannot be read")));
+        rest = r.render(anim("RestPose"), 0, std::nullopt, 1.0);
+        QCOMPARE(rest.pixel(20, 25), 0u);   // the body is left out
+        QCOMPARE(rest.pixel(20, 5), kHead); // the head is drawn
+    }
+
     void windowIsAFramelessToolOnTop() {
         WindowRig rig;
         const Qt::WindowFlags flags = rig.window.windowFlags();

@@ -5,6 +5,7 @@
 #include "Fonts.h"
 #include "TrayIcon.h"
 #include "platform/Failure.h"
+#include "platform/trace/Trace.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -238,6 +239,7 @@ void CWmain::connectHandlers() {
     keepSelectedPresetAsTabStop();
     txtpitch->installEventFilter(this);
     txtspeed->installEventFilter(this);
+    Button->installEventFilter(this);
     connect(chkpaste, &QCheckBox::clicked, this, handler([this] { chkpaste_Click(); }));
     connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
     services_.notificationArea.setEventHandler(
@@ -245,6 +247,12 @@ void CWmain::connectHandlers() {
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {
+    // Seen before the button turns the release into clicked(): where the request trace begins.
+    if (watched == Button &&
+        (event->type() == QEvent::MouseButtonRelease ||
+         (event->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space))) {
+        trace("button released");
+    }
     if (event->type() == QEvent::KeyPress && (watched == txtpitch || watched == txtspeed)) {
         if (const auto code = typedCharacter(*static_cast<QKeyEvent*>(event))) {
             handler([this, watched, code = *code] {
@@ -289,11 +297,13 @@ void CWmain::Form_Load() {
     }
     show();
     repaint();
+    trace("main window shown");
 
     fillTrayIconData();
     notifyIcon(services_.notificationArea, NotifyCommand::Add, state_.TrayIconData);
 
     Agent1->Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
+    trace("character loaded");
     state_.Character = &Agent1->Item(QStringLiteral("Genie"));
     state_.Character->setLanguageID(1033);
     TextBox->setPlainText(

@@ -6,13 +6,16 @@
 #include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
+#include "platform/trace/Trace.h"
 
 #include <QIcon>
 #include <QLoggingCategory>
 
 int main(int argc, char** argv) {
+    cw::trace("main entered");
     cw::choosePlatform();
     cw::Application app(argc, argv);
+    cw::trace("application made");
     QApplication::setApplicationName(cw::appIdentity().title);
     QApplication::setApplicationVersion(QString::fromLatin1(cw::kVersionString));
     QApplication::setDesktopFileName(QString::fromLatin1(cw::kAppId));
@@ -25,6 +28,7 @@ int main(int argc, char** argv) {
 
     cw::DesktopPlatform platform;
     cw::CWmain window(platform.services(cw::makeCharacterService()));
+    cw::trace("main window made");
     cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,
                                 window.state().TrayIconData);
     QObject::connect(&window, &cw::CWmain::failed, &failurePath, &cw::FailurePath::fail);
@@ -42,6 +46,7 @@ int main(int argc, char** argv) {
             qCCritical(lcApp).noquote() << "failure:" << reason;
             failurePath.fail(reason);
         });
+    cw::trace("event loop entered");
     const int status = QApplication::exec();
     return failurePath.failed() ? 1 : status;
 }

@@ -3,6 +3,7 @@
 #include "SpeechRequest.h"
 #include "VoicePresets.h"
 #include "platform/Failure.h"
+#include "platform/trace/Trace.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -26,6 +27,7 @@ ICharacter& SpeechCommands::character() const {
 }
 
 void SpeechCommands::say() {
+    trace("say it entered");
     finishPendingFill(); // speak the whole of the last clipboard text, never a part of it
     const bool textChanged = state_.TextChanged.isTrue();
     character().Show();

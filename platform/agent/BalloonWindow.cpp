@@ -42,6 +42,15 @@ void BalloonWindow::setText(const QString& text, int shown) {
     update();
 }
 
+void BalloonWindow::prepare() {
+    setText(QStringLiteral("The quick brown fox jumps over the lazy dog, 0123456789."), 55);
+    place(QRect(0, 0, 200, 200), QRect());
+    winId(); // the native window, made now rather than at the first show
+    QImage scratch(size(), QImage::Format_ARGB32_Premultiplied);
+    render(&scratch);
+    setText(QString(), 0);
+}
+
 void BalloonWindow::relayout() {
     lines_.clear();
     const QFontMetrics fm(font_);

@@ -22,6 +22,9 @@ public:
     /// Places the bubble next to the character's frame, inside the screen area.
     void place(const QRect& character, const QRect& area);
     Side side() const { return side_; }
+    /// Makes the window and draws a sample text off screen, so the first balloon shown does not pay for the
+    /// window, its font and its glyphs while speech is starting. Leaves the balloon empty and hidden.
+    void prepare();
     /// The lines of the text (as wrapped) and the first one in view.
     int lineCount() const { return int(lines_.size()); }
     int firstVisibleLine() const { return first_; }

@@ -1,6 +1,7 @@
 #include "CharacterEngine.h"
 
 #include "platform/Failure.h"
+#include "platform/trace/Trace.h"
 
 #include <QRandomGenerator>
 #include <cmath>
@@ -12,6 +13,14 @@ namespace {
 // After a stall (a suspended machine, a blocked event loop) frames are not replayed one by one.
 constexpr qint64 kMaxCatchUpMs = 1000;
 constexpr int kStateSpeaking = int(State::Speaking);
+
+// The trace's step names, by request kind (Show, Hide, Move, Play, Speak).
+constexpr const char* kQueuedStep[] = {"queued Show", "queued Hide", "queued MoveTo", "queued Play",
+                                       "queued Speak"};
+constexpr const char* kStartedStep[] = {"started Show", "started Hide", "started MoveTo", "started Play",
+                                        "started Speak"};
+constexpr const char* kFinishedStep[] = {"finished Show", "finished Hide", "finished MoveTo", "finished Play",
+                                         "finished Speak"};
 
 double ease(double t) {
     return t * t * (3 - 2 * t);
@@ -86,6 +95,7 @@ RequestId CharacterEngine::speak(const QString& taggedText) {
 
 RequestId CharacterEngine::enqueue(Request request) {
     request.id = nextId_++;
+    trace(kQueuedStep[int(request.kind)], request.id);
     queue_.push_back(std::move(request));
     // Performed later from the event loop, never inside the caller.
     clock_.wakeAt(clock_.now());
@@ -462,6 +472,7 @@ bool CharacterEngine::frameCanSpeak() const {
 
 void CharacterEngine::finish(bool done, qint64 now) {
     const RequestId id = current_->id;
+    trace(kFinishedStep[int(current_->kind)], id);
     current_.reset();
     quietSince_ = now;
     nextIdleAt_ = 0;
@@ -472,6 +483,13 @@ void CharacterEngine::finish(bool done, qint64 now) {
 bool CharacterEngine::startNext(qint64 now) {
     if (queue_.empty())
         return false;
+    if (idlePlaying_ && speechIsNext()) {
+        // Speech does not wait for an idle animation's way out: the voice answers at once, and the speaking
+        // pose replaces the idle one as it would the rest pose.
+        pb_ = {};
+        idlePlaying_ = false;
+        showRest();
+    }
     if (idlePlaying_) {
         // The next request wakes the character: the idle animation takes its exit path first.
         if (pb_.active()) {
@@ -485,7 +503,17 @@ bool CharacterEngine::startNext(qint64 now) {
         return false;
     current_ = std::move(queue_.front());
     queue_.pop_front();
+    trace(kStartedStep[int(current_->kind)], current_->id);
     return true;
+}
+
+bool CharacterEngine::speechIsNext() const {
+    for (const Request& r : queue_) {
+        if (r.kind == Kind::Show && visible_)
+            continue; // showing a visible character does nothing
+        return r.kind == Kind::Speak;
+    }
+    return false;
 }
 
 bool CharacterEngine::idle(qint64 now) {

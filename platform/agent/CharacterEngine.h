@@ -105,6 +105,8 @@ private:
     bool advancePlayback(qint64 now);
     bool stepCurrent(qint64 now);
     bool startNext(qint64 now);
+    /// Whether the queue leads straight to speech, past requests that do nothing.
+    bool speechIsNext() const;
     bool idle(qint64 now);
     void scheduleWake(qint64 now);
     void finish(bool done, qint64 now);

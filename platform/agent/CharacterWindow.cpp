@@ -1,6 +1,7 @@
 #include "CharacterWindow.h"
 
 #include "TaskbarHint.h"
+#include "platform/trace/Trace.h"
 
 #include <QBitmap>
 #include <QGuiApplication>
@@ -49,7 +50,11 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
 
     composeSoon_.setSingleShot(true);
     composeSoon_.setInterval(0);
-    connect(&composeSoon_, &QTimer::timeout, this, &CharacterWindow::compose);
+    // A hidden character is not drawn: its frame is composed when it is shown (start-up shows it soon after).
+    connect(&composeSoon_, &QTimer::timeout, this, [this] {
+        if (engine_.isVisible())
+            compose();
+    });
     connect(&engine_, &CharacterEngine::frameChanged, &composeSoon_, qOverload<>(&QTimer::start));
     connect(&engine_, &CharacterEngine::moved, this, [this](QPoint p) {
         systemMove_ = false;
@@ -61,6 +66,7 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
         if (visible) {
             compose();
             show();
+            trace("character window shown");
             keepOffTaskbar(*this);
         } else {
             hide();
@@ -68,7 +74,37 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
         }
     });
     connect(&engine_, &CharacterEngine::balloonChanged, this, &CharacterWindow::updateBalloon);
-    compose();
+    // Once the character first stands still on screen (after the greeting), get ready for the first Say it.
+    connect(&engine_, &CharacterEngine::requestFinished, this, [this] {
+        if (preparedForSpeech_)
+            return;
+        QTimer::singleShot(0, this, [this] {
+            if (!preparedForSpeech_ && engine_.isVisible() &&
+                engine_.activity() == CharacterEngine::Activity::None)
+                prepareForSpeech();
+        });
+    });
+}
+
+void CharacterWindow::prepareForSpeech() {
+    // The speaking poses and every mouth are drawn once now, into the renderer's cache, so the frames that
+    // go with the first words cost no more than later ones; the balloon makes its window.
+    preparedForSpeech_ = true;
+    trace("speech preparation started");
+    const CharacterData& data = engine_.data();
+    const qreal dpr = devicePixelRatioF();
+    const std::vector<int>& speaking = data.states[std::size_t(State::Speaking)];
+    for (int animation : speaking) {
+        const int frames = int(data.animations[std::size_t(animation)].frames.size());
+        for (int frame = 0; frame < frames; ++frame)
+            renderer_.render(animation, frame, Mouth::Closed, dpr);
+    }
+    if (!speaking.empty()) {
+        for (int shape = int(Mouth::Closed); shape <= int(Mouth::Narrow); ++shape)
+            renderer_.render(speaking.front(), 0, Mouth(shape), dpr);
+    }
+    balloon_->prepare();
+    trace("speech preparation done");
 }
 
 CharacterWindow::~CharacterWindow() {
@@ -82,6 +118,7 @@ void CharacterWindow::compose() {
     if (shapes_)
         setMask(region_);
     update();
+    trace("frame composed");
 }
 
 void CharacterWindow::paintEvent(QPaintEvent*) {
@@ -150,6 +187,7 @@ void CharacterWindow::updateBalloon() {
         balloon_->show();
         keepOffTaskbar(*balloon_);
     }
+    trace("balloon updated");
 }
 
 } // namespace cw::agent

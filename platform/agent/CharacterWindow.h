@@ -37,6 +37,7 @@ protected:
 
 private:
     void compose();
+    void prepareForSpeech();
     void updateBalloon();
     void placeBalloon();
     QRect areaAt(const QRect& frame) const;
@@ -51,6 +52,7 @@ private:
     int composed_ = 0;
     std::optional<QPoint> dragOffset_;
     bool systemMove_ = false;
+    bool preparedForSpeech_ = false;
 };
 
 } // namespace cw::agent

@@ -17,7 +17,9 @@ namespace cw::agent {
 /// scale and kept in a bounded cache, so drawing a frame is only compositing.
 class FrameRenderer {
 public:
-    /// Throws FormatError naming the image when one of the SVG documents cannot be read.
+    /// Throws FormatError naming the image when an SVG document whose root does not plainly declare its size
+    /// cannot be read or is too large. The others (the character file's checks have read them as XML already)
+    /// are parsed when first drawn; one that then cannot be read is left out of the drawing.
     explicit FrameRenderer(std::shared_ptr<const CharacterData> data);
 
     QSize frameSize() const { return {data_->width, data_->height}; }
@@ -36,9 +38,13 @@ private:
         QRectF logical; // where the pixels go, in the image's own coordinates
     };
     const Raster& raster(int image, qreal pixelsPerUnit);
+    /// The image's document, parsed on first use.
+    QSvgRenderer& svg(int image);
+    /// The size the root element declares in plain numbers or pixels, within the limits; else none.
+    static std::optional<QSizeF> declaredSize(const QByteArray& svg);
 
     std::shared_ptr<const CharacterData> data_;
-    std::vector<std::unique_ptr<QSvgRenderer>> svgs_;
+    std::vector<std::unique_ptr<QSvgRenderer>> svgs_; // null until first drawn
     std::vector<QSizeF> sizes_;
     QCache<quint64, Raster> cache_;
     Raster scratch_;

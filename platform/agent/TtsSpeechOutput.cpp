@@ -1,5 +1,6 @@
 #include "TtsSpeechOutput.h"
 
+#include "platform/trace/Trace.h"
 #include "platform/tts/SpeechEngine.h"
 
 namespace cw::agent {
@@ -43,7 +44,10 @@ public:
                 [this](quint64 id, tts::Mouth shape) { emit mouth(id, characterMouth(shape)); });
         connect(&engine_, &tts::SpeechEngine::finished, this, &SpeechOutput::finished);
     }
-    quint64 speak(const QString& taggedRequest) override { return engine_.speak(prefix_ + taggedRequest); }
+    quint64 speak(const QString& taggedRequest) override {
+        trace("speech handed to engine");
+        return engine_.speak(prefix_ + taggedRequest);
+    }
     void stop() override { engine_.stop(); }
     void setLanguageID(int languageId) override { engine_.setLanguageID(languageId); }
 

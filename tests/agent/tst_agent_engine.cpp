@@ -490,6 +490,46 @@ private slots:
         QCOMPARE(rig.engine.idleLevel(), 0);
     }
 
+    void speechDuringAnIdleAnimationStartsAtOnce() {
+        // Say it as the program sends it: Show, then Speak. The voice does not wait for the idle animation's
+        // way out (the sleep has an exit frame).
+        Rig rig;
+        rig.shown();
+        rig.engine.setIdleOn(true);
+        rig.clock.advance(200'000);
+        QCOMPARE(rig.shownAnimation(), QStringLiteral("Sleep"));
+        QCOMPARE(rig.engine.activity(), CharacterEngine::Activity::Idling);
+        const auto show = rig.engine.show();
+        const auto speak = rig.engine.speak(QStringLiteral("Hello there"));
+        rig.clock.advance(0);
+        QCOMPARE(rig.speech.requests, QStringList{"Hello there"});
+        QCOMPARE(rig.engine.activity(), CharacterEngine::Activity::Speaking);
+        QCOMPARE(rig.engine.idleLevel(), 0);
+        QVERIFY(rig.done(show));
+        rig.clock.advance(1000);
+        QVERIFY(rig.done(speak));
+        QCOMPARE(rig.finished.first().first, show);
+
+        // A gesture queued ahead of the speech still comes first, after the idle animation's way out; the
+        // speech follows when the gesture has ended.
+        rig.clock.advance(200'000);
+        QCOMPARE(rig.shownAnimation(), QStringLiteral("Sleep"));
+        rig.animations.clear();
+        rig.engine.show();
+        rig.engine.play(QStringLiteral("Read"));
+        rig.engine.speak(QStringLiteral("Hello again"));
+        rig.clock.advance(0);
+        QCOMPARE(rig.shownAnimation(), QStringLiteral("Sleep"));
+        QCOMPARE(rig.engine.frame(), 1);
+        QCOMPARE(rig.speech.requests.size(), 1);
+        rig.clock.advance(150);
+        QCOMPARE(rig.shownAnimation(), QStringLiteral("Read"));
+        QCOMPARE(rig.speech.requests.size(), 1);
+        rig.clock.advance(1000);
+        QCOMPARE(rig.speech.requests, (QStringList{"Hello there", "Hello again"}));
+        QCOMPARE(rig.animations.first(), QStringLiteral("Read"));
+    }
+
     void noIdlingWhileHidden() {
         Rig rig;
         rig.engine.setIdleOn(true);

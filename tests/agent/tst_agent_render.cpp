@@ -92,6 +92,24 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(FormatError, FrameRenderer{data});
     }
 
+    void imagesWithADeclaredSizeAreReadWhenFirstDrawn() {
+        // Such an image is parsed when a frame first needs it; one that cannot be read then is left out and
+        // the rest of the frame is drawn. (Loading a character file refuses a document that is not
+        // well-formed.)
+        auto data = std::make_shared<CharacterData>(*tiny());
+        for (Image& image : data->images) {
+            if (image.name == u"body")
+                image.svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="30"><rect)";
+        }
+        FrameRenderer r(data);
+        QCOMPARE(r.imageSize(0).isEmpty(), false);
+        QImage rest;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("body.*cannot be read")));
+        rest = r.render(anim("RestPose"), 0, std::nullopt, 1.0);
+        QCOMPARE(rest.pixel(20, 25), 0u);   // the body is left out
+        QCOMPARE(rest.pixel(20, 5), kHead); // the head is drawn
+    }
+
     void windowIsAFramelessToolOnTop() {
         WindowRig rig;
         const Qt::WindowFlags flags = rig.window.windowFlags();
@@ -161,6 +179,26 @@ private slots:
         QVERIFY(!balloon.geometry().intersects(frame.adjusted(0, 10, 0, 0)));
         rig.run(3000);
         QVERIFY(!balloon.isVisible());
+    }
+
+    void gettingReadyForSpeechShowsNothing() {
+        // Once the character stands still the window gets ready for the first speech off screen: no balloon
+        // appears, the frame stays as it is, and the first speech shows only its own words.
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        const int composed = rig.window.framesComposed();
+        const QImage frame = rig.window.frameImage();
+        rig.run(0);
+        BalloonWindow& balloon = rig.window.balloon();
+        QVERIFY(!balloon.isVisible());
+        QCOMPARE(rig.window.framesComposed(), composed);
+        QCOMPARE(rig.window.frameImage(), frame);
+        rig.engine.speak(QStringLiteral("Hi"));
+        rig.run(60);
+        QVERIFY(balloon.isVisible());
+        QCOMPARE(balloon.lineCount(), 1);
+        QVERIFY(balloon.width() < 200);
     }
 
     void longTextScrolls() {

@@ -1,0 +1,161 @@
+// The request trace of a Say it: the real main window and the real character engine, with the trace switched
+// on as a developer would, read back through a message handler.
+#include "MainWindowHarness.h"
+#include "platform/agent/Agent.h"
+
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+using namespace cw;
+using namespace cw::test;
+
+namespace {
+
+// One step as the trace printed it: its monotonic time and its name without the request id.
+struct Step {
+    double ms = 0;
+    QString name;
+};
+
+QMutex stepsLock;
+QList<Step> steps;
+QtMessageHandler previousHandler = nullptr;
+
+void captureTrace(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (context.category && qstrcmp(context.category, "chatterwisp.trace") == 0) {
+        // "<ms> <step words> [<request id>]"
+        QStringList words = message.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        Step step;
+        step.ms = words.isEmpty() ? -1 : words.takeFirst().toDouble();
+        if (!words.isEmpty() && words.last().front().isDigit()) {
+            words.removeLast();
+        }
+        step.name = words.join(QLatin1Char(' '));
+        const QMutexLocker lock(&stepsLock);
+        steps.append(step);
+        return;
+    }
+    previousHandler(type, context, message);
+}
+
+QList<Step> stepsSoFar() {
+    const QMutexLocker lock(&stepsLock);
+    return steps;
+}
+
+QStringList namesSince(const QList<Step>& all, const QString& first) {
+    QStringList names;
+    bool started = false;
+    for (const Step& step : all) {
+        started = started || step.name == first;
+        if (started) {
+            names << step.name;
+        }
+    }
+    return names;
+}
+
+// The main window on the real character service, which loads the genie built with the program.
+struct TracedWindow {
+    TracedWindow() {
+        agent::Agent::Options options;
+        options.folders = {QStringLiteral(CW_CHARACTER_DIR)};
+        auto service = std::make_unique<agent::Agent>(options);
+        agent = service.get();
+        window = std::make_unique<CWmain>(
+            PlatformServices{std::move(service), tray, clipboard, messageBoxes, sound, shell, registry});
+        window->Form_Initialize();
+        window->Form_Load();
+    }
+
+    // Ends the start-up greeting, so a Say it is served at once.
+    void quiet() {
+        agent::CharacterEngine& engine = agent->character(QStringLiteral("Genie"))->engine();
+        QTRY_VERIFY(engine.isVisible());
+        window->cmdShut_Click();
+        QTRY_COMPARE(engine.activity(), agent::CharacterEngine::Activity::None);
+    }
+
+    QStringList log;
+    RecordingNotificationArea tray{log};
+    FakeClipboard clipboard{log};
+    RecordingMessageBoxes messageBoxes;
+    FakeSoundDevices sound{1};
+    MainWindowHarness::UnusedShell shell;
+    MainWindowHarness::EmptyRegistry registry;
+    agent::Agent* agent = nullptr;
+    std::unique_ptr<CWmain> window;
+};
+
+} // namespace
+
+class TraceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { previousHandler = qInstallMessageHandler(captureTrace); }
+    void cleanupTestCase() { qInstallMessageHandler(previousHandler); }
+    void init() {
+        const QMutexLocker lock(&stepsLock);
+        steps.clear();
+    }
+    void cleanup() { QLoggingCategory::setFilterRules(QString()); }
+
+    void sayItStepsInOrder_data() {
+        QTest::addColumn<bool>("textChanged");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("prompt untouched")
+            << false
+            << QStringList{"button released", "say it entered", "queued Show",   "queued Speak",
+                           "started Show",    "finished Show",  "started Speak", "speech handed to engine"};
+        QTest::newRow("text changed: Read first")
+            << true
+            << QStringList{"button released", "say it entered", "queued Show",   "queued Play",
+                           "queued Speak",    "queued Play",    "started Show",  "finished Show",
+                           "started Play",    "finished Play",  "started Speak", "speech handed to engine"};
+    }
+
+    void sayItStepsInOrder() {
+        QFETCH(bool, textChanged);
+        QFETCH(QStringList, expected);
+        QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.trace.debug=true"));
+        TracedWindow traced;
+        traced.quiet();
+        if (textChanged) {
+            traced.window->TextBox->setPlainText(QStringLiteral("Hello."));
+        }
+        QTest::mouseClick(traced.window->Button, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(namesSince(stepsSoFar(), QStringLiteral("button released"))
+                                     .contains(QStringLiteral("speech handed to engine")),
+                                 10000);
+
+        const QList<Step> all = stepsSoFar();
+        QStringList names = namesSince(all, QStringLiteral("button released"));
+        // Frames and balloon updates interleave with the requests as they happen; the requests' own steps
+        // keep this order.
+        names.removeIf([](const QString& name) {
+            return name == u"frame composed" || name == u"balloon updated" || name.startsWith(u"speech prep");
+        });
+        QCOMPARE(names.mid(0, expected.size()), expected);
+        for (qsizetype i = 1; i < all.size(); ++i) {
+            QVERIFY2(all[i].ms >= all[i - 1].ms,
+                     qPrintable(all[i].name + QStringLiteral(" goes back in time")));
+        }
+    }
+
+    void offUnlessSwitchedOn() {
+        // The program's own rules, as it starts with them: details stay quiet.
+        QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false\ncw.*.debug=false"));
+        TracedWindow traced;
+        traced.quiet();
+        QTest::mouseClick(traced.window->Button, Qt::LeftButton);
+        agent::CharacterEngine& engine = traced.agent->character(QStringLiteral("Genie"))->engine();
+        QTRY_COMPARE(engine.activity(), agent::CharacterEngine::Activity::Speaking);
+        QVERIFY(stepsSoFar().isEmpty());
+    }
+};
+
+QTEST_MAIN(TraceTest)
+#include "tst_trace.moc"

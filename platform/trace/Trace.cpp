@@ -1,6 +1,7 @@
 #include "platform/trace/Trace.h"
 
 #include <chrono>
+#include <mutex>
 
 namespace cw {
 
@@ -10,6 +11,9 @@ void trace(const char* step, qint64 detail) {
     if (!tracing()) {
         return;
     }
+    // One step at a time, so steps from different threads are printed in the order of their times.
+    static std::mutex order;
+    const std::lock_guard lock(order);
     // CLOCK_MONOTONIC, so the figures line up with outside timers (clicklat, the benchmarks).
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     const double ms = std::chrono::duration<double, std::milli>(now).count();

@@ -5,8 +5,8 @@
 #include "HelpWindow.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingShell.h"
+#include "RecordingWindowSkin.h"
 #include "frmAbout.h"
-#include "platform/WindowSkin.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/WindowFit.h"
 
@@ -137,7 +137,7 @@ private slots:
         test::RecordingShell shell;
         test::RecordingMessageBoxes messages;
         test::FakeRegistry registry;
-        WindowSkin skin{{}};
+        test::RecordingWindowSkin skin;
         AboutWindowKeeper keeper({shell, messages, registry, skin},
                                  AppIdentity{QStringLiteral("Chatterwisp"), 1, 0, 16});
         keeper.show(owner.get());

@@ -1,4 +1,5 @@
 // The character file: the readable description, the packed file, SVG safety and where Load looks.
+#include "../support/TestFiles.h"
 #include "AgentTestSupport.h"
 #include "SvgCases.h"
 
@@ -13,7 +14,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
 
 using namespace cw::agent;
 using namespace cw::agent::test;
@@ -403,19 +403,8 @@ private slots:
         QTemporaryDir second;
         QVERIFY(first.isValid() && second.isValid());
         const QString place = first.filePath(QStringLiteral("genie.acs"));
-        if (kind == QLatin1String("fifo")) {
-            // Opened the ordinary way, a FIFO with no writer would hold the loader (and the program's start)
-            // up.
-            QCOMPARE(::mkfifo(QFile::encodeName(place).constData(), 0600), 0);
-        } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir().mkpath(place));
-        } else if (kind == QLatin1String("device")) {
-            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), place));
-        } else {
-            QFile file(place);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.resize(limits::kFileBytes + 1));
-        }
+        // Opened the ordinary way, a FIFO with no writer would hold the loader (and the program's start) up.
+        QVERIFY(cw::test::makeUnreadablePlace(kind, place, limits::kFileBytes + 1));
         QVERIFY(writeFile(second.filePath(QStringLiteral("genie.acs")), packedTiny()));
         Agent agent(quietOptions({first.path(), second.path()}));
         try {

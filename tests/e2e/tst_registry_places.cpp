@@ -1,13 +1,13 @@
 // The real program with something other than a registry file at both registry places: it starts as usual,
 // reads neither place before System Info asks, and then says the tool is unavailable, with one log line per
 // place saying why.
+#include "../support/TestFiles.h"
 #include "DesktopDriver.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <sys/stat.h>
 
 using namespace cw::test;
 
@@ -17,21 +17,8 @@ namespace {
 constexpr qint64 kMaxRegistryFileBytes = 4 * 1024 * 1024;
 
 bool makeBlocker(const QString& kind, const QString& place) {
-    if (!QDir().mkpath(QFileInfo(place).path())) {
-        return false;
-    }
-    if (kind == QLatin1String("fifo")) {
-        return ::mkfifo(QFile::encodeName(place).constData(), 0600) == 0;
-    }
-    if (kind == QLatin1String("folder")) {
-        return QDir().mkpath(place);
-    }
-    if (kind == QLatin1String("device")) {
-        return QFile::link(QStringLiteral("/dev/zero"), place);
-    }
-    QFile file(place);
-    return file.open(QIODevice::WriteOnly) && file.write("Windows Registry Editor Version 5.00\r\n") > 0 &&
-           file.resize(kMaxRegistryFileBytes + 1);
+    return cw::test::makeUnreadablePlace(kind, place, kMaxRegistryFileBytes + 1,
+                                         "Windows Registry Editor Version 5.00\r\n");
 }
 
 } // namespace

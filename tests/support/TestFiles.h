@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace cw::test {
 
@@ -15,6 +18,30 @@ inline QString writeTestFile(const QTemporaryDir& dir, const QString& name, cons
         qFatal("cannot write %s", qPrintable(path));
     }
     return path;
+}
+
+/// Makes at `path` a place that a reader of files must refuse without blocking and without reading it whole:
+/// "fifo" (a FIFO nobody writes to), "folder", "device" (a link to the endless /dev/zero) or "huge" (a sparse
+/// file of `hugeBytes` bytes that starts with `head`). False when it could not be made.
+inline bool makeUnreadablePlace(const QString& kind, const QString& path, qint64 hugeBytes = 0,
+                                const QByteArray& head = {}) {
+    if (!QDir().mkpath(QFileInfo(path).path())) {
+        return false;
+    }
+    if (kind == QLatin1String("fifo")) {
+        return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    }
+    if (kind == QLatin1String("folder")) {
+        return QDir().mkpath(path);
+    }
+    if (kind == QLatin1String("device")) {
+        return QFile::link(QStringLiteral("/dev/zero"), path);
+    }
+    if (kind == QLatin1String("huge")) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(head) == head.size() && file.resize(hugeBytes);
+    }
+    return false;
 }
 
 } // namespace cw::test

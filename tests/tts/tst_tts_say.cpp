@@ -1,12 +1,13 @@
 // The say developer tool: it writes what it would speak to a WAV file with the timeline, speaks on its
 // silent clock with the same words, and reads its request only from a regular file of a text's size.
+#include "../support/TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <sys/stat.h>
 
 class TestTtsSay : public QObject {
     Q_OBJECT
@@ -100,16 +101,11 @@ void TestTtsSay::refusesAFileThatIsNoRegularTextFile() {
     QFETCH(QString, message);
     QTemporaryDir dir;
     QString path = dir.filePath(kind);
-    if (kind == QLatin1String("fifo")) {
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    } else if (kind == QLatin1String("folder")) {
-        QVERIFY(QDir().mkpath(path));
-    } else if (kind == QLatin1String("huge")) {
-        // Sparse: one byte more than the most text the program takes in, without writing it all.
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(256LL * 1024 * 1024 + 1));
-    } else if (kind.startsWith(QLatin1Char('/'))) {
+    if (kind.startsWith(QLatin1Char('/'))) {
         path = kind;
+    } else if (kind != QLatin1String("missing")) {
+        // "huge": one byte more than the most text the program takes in.
+        QVERIFY(cw::test::makeUnreadablePlace(kind, path, 256LL * 1024 * 1024 + 1));
     }
     for (const char* mode : {"--dry", "--wav"}) {
         QStringList args{QString::fromLatin1(mode), "--file", path};

@@ -45,7 +45,16 @@ std::optional<QString> canonicalKeyPath(const QString& written) {
     for (const Root& root : kRoots) {
         if (rootName.compare(root.name, Qt::CaseInsensitive) == 0 ||
             rootName.compare(root.shortName, Qt::CaseInsensitive) == 0) {
-            return slash < 0 ? QString(root.name) : QString(root.name) + written.mid(slash);
+            if (slash < 0) {
+                return QString(root.name);
+            }
+            // A key written with a closing backslash ("[HKEY_LOCAL_MACHINE\SOFTWARE\]") is the key without
+            // it.
+            QString path = QString(root.name) + written.mid(slash);
+            while (path.endsWith(QLatin1Char('\\'))) {
+                path.chop(1);
+            }
+            return path;
         }
     }
     return std::nullopt;

@@ -89,6 +89,9 @@ private slots:
             << utf16(QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n\"t\"=\"caf\u00e9\"\r\n"))
             << "t" << RegistryValue{kRegSz, QStringLiteral("caf\u00e9").toLocal8Bit() + '\0'};
+        QTest::newRow("key written with a closing backslash")
+            << kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example\\]\n\"t\"=\"x\"\n"
+            << "t" << RegistryValue{kRegSz, QByteArray("x\0", 2)};
         QTest::newRow("UTF-8 with byte-order mark")
             << QByteArray("\xEF\xBB\xBF") + kHeader + "[HKLM\\Software\\EXAMPLE]\n\"t\"=\"x\"\n"
             << "t" << RegistryValue{kRegSz, QByteArray("x\0", 2)};

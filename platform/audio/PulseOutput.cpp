@@ -23,7 +23,7 @@ namespace {
 /// How long the server may hold audio ahead of the listener. Short, so the first sample of a request is heard
 /// soon and Stop leaves little to play out; long enough for the output thread's wake-ups to be rare (about
 /// every 10 ms while speaking).
-constexpr pa_usec_t kTargetLatencyUsec = 40'000;
+constexpr pa_usec_t kTargetLatencyUsec = 20'000;
 /// How much audio a stream waits for before it starts; the rest of a short request is pushed out by drain().
 constexpr pa_usec_t kStartThresholdUsec = 5'000;
 /// How often a lost server is looked for again: cheap (a failed connect on a local socket) and soon enough.

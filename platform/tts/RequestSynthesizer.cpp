@@ -104,13 +104,15 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
             utt.samples.erase(utt.samples.begin(), utt.samples.begin() + trim);
         }
         if (!audioYet_) {
-            // The first phone may open with its own silence too (the closure of a "t" or a "p"): nobody hears
-            // it, so the request starts where the sound does.
-            constexpr int kInaudible = 256; // about -42 dB below full scale
+            // The first phone may open with its own near-silence too (the closure of a "t" or a "p", a murmur
+            // under 1 % of full scale): nobody hears it, so the request starts where the sound does, with a
+            // moment of lead-in so the cut makes no click.
+            constexpr int kInaudible = 328;           // 1 % of full scale, -40 dB
+            const qint64 leadIn = sampleRate() / 500; // 2 ms
             const auto firstSound = std::find_if(utt.samples.begin(), utt.samples.end(), [](qint16 sample) {
                 return std::abs(int(sample)) > kInaudible;
             });
-            const qint64 quiet = std::max<qint64>(0, qint64(firstSound - utt.samples.begin()) - keep);
+            const qint64 quiet = std::max<qint64>(0, qint64(firstSound - utt.samples.begin()) - leadIn);
             if (firstSound != utt.samples.end() && quiet > 0) {
                 utt.samples.erase(utt.samples.begin(), utt.samples.begin() + quiet);
                 trim += quiet;

@@ -147,8 +147,8 @@ void PulseOutput::Impl::createStream() {
     if (!context || pa_context_get_state(context) != PA_CONTEXT_READY) {
         return;
     }
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(rate), 1};
-    stream = pa_stream_new(context, "Speech", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_S16LE, uint32_t(rate), 1};
+    stream = pa_stream_new(context, "Speech", &format, nullptr);
     if (!stream) {
         return;
     }
@@ -158,8 +158,8 @@ void PulseOutput::Impl::createStream() {
     pa_stream_set_write_callback(stream, &Impl::onWrite, this);
     pa_buffer_attr attr{};
     attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(kTargetLatencyUsec, &spec));
-    attr.prebuf = uint32_t(pa_usec_to_bytes(kStartThresholdUsec, &spec));
+    attr.tlength = uint32_t(pa_usec_to_bytes(kTargetLatencyUsec, &format));
+    attr.prebuf = uint32_t(pa_usec_to_bytes(kStartThresholdUsec, &format));
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     // Paused until a request starts; the device follows the server's default, also when that changes.

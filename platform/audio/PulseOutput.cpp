@@ -65,6 +65,11 @@ struct PulseOutput::Impl {
     bool serverWasLost = false; ///< for one log line per loss and per return
 
     // Everything below runs with the loop's lock held.
+    /// Forgets the started source: nothing plays until the next start().
+    void releaseSource() {
+        playing = false;
+        source = {};
+    }
     void connect();
     void scheduleRetry();
     void createStream();
@@ -254,8 +259,7 @@ PulseOutput::~PulseOutput() {
     }
     {
         LoopLock lock(d->loop);
-        d->playing = false;
-        d->source = {};
+        d->releaseSource();
         d->dropStream();
         if (d->retry) {
             pa_threaded_mainloop_get_api(d->loop)->time_free(d->retry);
@@ -358,8 +362,7 @@ void PulseOutput::stop() {
         return;
     }
     LoopLock lock(d->loop);
-    d->playing = false;
-    d->source = {};
+    d->releaseSource();
     // A stream that goes away is silent at once; a fresh one is prepared for the next request.
     d->dropStream();
     d->createStream();
@@ -370,8 +373,7 @@ void PulseOutput::pause() {
         return;
     }
     LoopLock lock(d->loop);
-    d->playing = false;
-    d->source = {};
+    d->releaseSource();
     if (d->stream && pa_stream_get_state(d->stream) == PA_STREAM_READY) {
         unrefOperation(pa_stream_cork(d->stream, 1, nullptr, nullptr));
     }

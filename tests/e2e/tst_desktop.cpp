@@ -110,6 +110,13 @@ private slots:
                                 {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
                  .contains(QLatin1String("not found")),
             10000);
+        // It announces itself before it has taken over the windows already open, and a request to minimise a
+        // window it does not manage yet is lost: wait until it has marked the main window as its own.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            DesktopDriver::run(QStringLiteral("xprop"),
+                               {QStringLiteral("-id"), mainWindow, QStringLiteral("WM_STATE")})
+                .contains(QLatin1String("window state:")),
+            10000);
         DesktopDriver::run(QStringLiteral("xdotool"), {QStringLiteral("windowminimize"), mainWindow});
         QTRY_VERIFY_WITH_TIMEOUT(!isViewable(mainWindow), 5000);
 

@@ -40,10 +40,9 @@ XcbSelectionReader::XcbSelectionReader(const QByteArray& display, qint64 maxByte
     if (!screens.rem) {
         return;
     }
-    window_ = xcb_generate_id(connection_);
-    const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screens.data->root, 0, 0, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, screens.data->root_visual, XCB_CW_EVENT_MASK, &eventMask);
+    root_ = screens.data->root;
+    rootVisual_ = screens.data->root_visual;
+    newRequestorWindow();
     clipboardAtom_ = internAtom(connection_, "CLIPBOARD");
     utf8Atom_ = internAtom(connection_, "UTF8_STRING");
     propertyAtom_ = internAtom(connection_, "CW_CLIPBOARD_TEXT");
@@ -55,6 +54,18 @@ XcbSelectionReader::~XcbSelectionReader() {
     if (connection_) {
         xcb_disconnect(connection_);
     }
+}
+
+void XcbSelectionReader::newRequestorWindow() {
+    if (window_ != 0) {
+        // The old owner's further writes now fail at the server and end its transfer.
+        xcb_destroy_window(connection_, window_);
+    }
+    window_ = xcb_generate_id(connection_);
+    const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, root_, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, rootVisual_, XCB_CW_EVENT_MASK, &eventMask);
+    xcb_flush(connection_);
 }
 
 bool XcbSelectionReader::connected() const {
@@ -92,11 +103,15 @@ std::optional<QByteArray> XcbSelectionReader::convert(unsigned target, std::chro
     xcb_convert_selection(connection_, window_, clipboardAtom_, target, propertyAtom_, XCB_CURRENT_TIME);
     xcb_flush(connection_);
 
-    void* raw = nullptr;
-    if (!waitForEvent(std::chrono::steady_clock::now() + patience, XCB_SELECTION_NOTIFY, &raw)) {
-        return std::nullopt;
-    }
-    XcbReply<xcb_selection_notify_event_t> notify(static_cast<xcb_selection_notify_event_t*>(raw));
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    XcbReply<xcb_selection_notify_event_t> notify;
+    do { // an answer to an earlier window comes too late to count
+        void* raw = nullptr;
+        if (!waitForEvent(deadline, XCB_SELECTION_NOTIFY, &raw)) {
+            return std::nullopt;
+        }
+        notify.reset(static_cast<xcb_selection_notify_event_t*>(raw));
+    } while (notify->requestor != window_);
     if (notify->property == XCB_ATOM_NONE) {
         *refused = true; // no owner, or no text form on offer
         return QByteArray();
@@ -132,7 +147,8 @@ std::optional<QByteArray> XcbSelectionReader::readIncremental(std::chrono::milli
                 return std::nullopt;
             }
             XcbReply<xcb_property_notify_event_t> event(static_cast<xcb_property_notify_event_t*>(raw));
-            if (event->atom == propertyAtom_ && event->state == XCB_PROPERTY_NEW_VALUE) {
+            if (event->window == window_ && event->atom == propertyAtom_ &&
+                event->state == XCB_PROPERTY_NEW_VALUE) {
                 break;
             }
         }
@@ -166,15 +182,17 @@ std::optional<QByteArray> XcbSelectionReader::readClipboardText(std::chrono::mil
     }
     bool refused = false;
     auto text = convert(utf8Atom_, patience, &refused);
-    if (!refused) {
-        return text;
+    if (refused) {
+        // Older owners offer only Latin-1 text.
+        text = convert(stringAtom_, patience, &refused);
+        if (text && !refused) {
+            text = QString::fromLatin1(*text).toUtf8();
+        }
     }
-    // Older owners offer only Latin-1 text.
-    auto latin1 = convert(stringAtom_, patience, &refused);
-    if (!latin1 || refused) {
-        return latin1;
+    if (!text) {
+        newRequestorWindow();
     }
-    return QString::fromLatin1(*latin1).toUtf8();
+    return text;
 }
 
 } // namespace cw

@@ -44,8 +44,13 @@ private:
     bool waitForEvent(std::chrono::steady_clock::time_point deadline, int wantedType, void** eventOut);
     std::optional<QByteArray> convert(unsigned target, std::chrono::milliseconds patience, bool* refused);
     std::optional<QByteArray> readIncremental(std::chrono::milliseconds patience);
+    /// Replaces the window the answers arrive at. After a read given up half-way, its owner may go on writing
+    /// pieces into the old window's property, where the next read would take them for its answer.
+    void newRequestorWindow();
 
     xcb_connection_t* connection_ = nullptr;
+    unsigned root_ = 0;
+    unsigned rootVisual_ = 0;
     unsigned window_ = 0;
     unsigned clipboardAtom_ = 0;
     unsigned utf8Atom_ = 0;

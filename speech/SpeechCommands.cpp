@@ -73,6 +73,7 @@ void SpeechCommands::startMonitoring() {
     c_.tmrClipboard->start();
     c_.TextBox->setPlainText(QString());
     c_.chkpaste->setToolTip(QStringLiteral("Disable Clipboard Monitoring"));
+    trace("clipboard monitoring started");
 }
 
 void SpeechCommands::stopMonitoring() {
@@ -83,6 +84,7 @@ void SpeechCommands::stopMonitoring() {
     c_.chkpaste->setChecked(false);
     state_.setMonitoringClipboard(false);
     c_.chkpaste->setToolTip(QStringLiteral("Enable Clipboard Monitoring"));
+    trace("clipboard monitoring stopped");
 }
 
 void SpeechCommands::readClipboard() {
@@ -92,7 +94,13 @@ void SpeechCommands::readClipboard() {
     finishPendingFill();
     const quint64 generation = clipboardGeneration_;
     QPointer<SpeechCommands> self(this);
+    trace("clipboard read asked");
     clipboard_.requestText([self, generation](std::optional<QString> text) {
+        if (!text) {
+            trace("clipboard read failed");
+        } else {
+            trace("clipboard text read", text->size());
+        }
         // A failed or late read leaves the box as it was; the next tick tries again.
         if (!self || !text || generation != self->clipboardGeneration_ ||
             !self->state_.monitoringClipboard()) {

@@ -3,11 +3,16 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRect>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QThread>
+#include <cstdio>
 #include <optional>
+#include <vector>
 
 namespace cw::test {
 
@@ -78,8 +83,10 @@ public:
     static bool isMainWindow(const QString& window) { return geometry(window).size() == QSize(309, 271); }
 
     /// Starts the program and returns its main window once it is on screen (none when it did not appear).
-    static std::optional<QString> startProgram(QProcess& process, const QString& program) {
-        process.setProcessChannelMode(QProcess::ForwardedChannels);
+    static std::optional<QString>
+    startProgram(QProcess& process, const QString& program,
+                 QProcess::ProcessChannelMode channels = QProcess::ForwardedChannels) {
+        process.setProcessChannelMode(channels);
         process.start(program, {});
         if (!process.waitForStarted()) {
             return std::nullopt;
@@ -119,6 +126,71 @@ public:
         process.start(QStringLiteral("import"), {QStringLiteral("-window"), window, file});
         return process.waitForFinished(20000) && process.exitCode() == 0;
     }
+};
+
+/// The program's request trace (docs/trace.md), read from its error output while it runs, so that a test
+/// waits for a step the program has taken instead of on the clock. Other lines it prints are passed on to the
+/// test's own error output. Set up before the program starts; start it with `channels()`.
+class ProgramTrace {
+public:
+    explicit ProgramTrace(QProcess& process) : process_(process) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("chatterwisp.trace=true"));
+        process.setProcessEnvironment(environment);
+    }
+    static constexpr QProcess::ProcessChannelMode channels() { return QProcess::ForwardedOutputChannel; }
+
+    /// How many steps have been seen so far: a starting point for `waitFor`.
+    qsizetype mark() {
+        take();
+        return qsizetype(steps_.size());
+    }
+
+    /// Waits for a step (its name and detail, "clipboard text read 27", matching `pattern` whole) taken after
+    /// the first `from` steps; returns the count of steps up to and including it.
+    std::optional<qsizetype> waitFor(const QString& pattern, qsizetype from, int timeoutMs) {
+        const QRegularExpression wanted(QRegularExpression::anchoredPattern(pattern));
+        QDeadlineTimer deadline(timeoutMs);
+        for (qsizetype seen = from;;) {
+            take();
+            for (; seen < qsizetype(steps_.size()); ++seen) {
+                if (wanted.match(steps_[std::size_t(seen)]).hasMatch()) {
+                    return seen + 1;
+                }
+            }
+            if (deadline.hasExpired()) {
+                std::fprintf(stderr, "no step \"%s\" came; the last steps were:\n", qPrintable(pattern));
+                for (auto step = steps_.size() > 12 ? steps_.end() - 12 : steps_.begin();
+                     step != steps_.end(); ++step) {
+                    std::fprintf(stderr, "  %s\n", qPrintable(*step));
+                }
+                return std::nullopt;
+            }
+            QTest::qWait(20); // the event loop runs on: the test's own processes write and read meanwhile
+        }
+    }
+
+private:
+    void take() {
+        pending_ += process_.readAllStandardError();
+        static const QByteArray prefix("chatterwisp.trace: ");
+        for (qsizetype end; (end = pending_.indexOf('\n')) >= 0; pending_.remove(0, end + 1)) {
+            const QByteArray line = pending_.left(end);
+            const qsizetype at = line.indexOf(prefix);
+            if (at < 0) {
+                std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
+                std::fputc('\n', stderr);
+                continue;
+            }
+            // "<milliseconds> <step> [detail]": keep what follows the time.
+            const QByteArray rest = line.mid(at + prefix.size());
+            steps_.push_back(QString::fromUtf8(rest.mid(rest.indexOf(' ') + 1)));
+        }
+    }
+
+    QProcess& process_;
+    QByteArray pending_;
+    std::vector<QString> steps_;
 };
 
 } // namespace cw::test

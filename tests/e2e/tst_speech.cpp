@@ -25,6 +25,7 @@ class SpeechTest : public QObject {
 private:
     const QString program = QStringLiteral(CW_PROGRAM_PATH);
     QProcess process;
+    ProgramTrace trace{process};
     QString mainWindow;
     SinkRecorder recorder;
     int currentPreset = 1;
@@ -117,7 +118,7 @@ private slots:
             QSKIP("needs the headless desktop of tools/headless.sh");
         }
         QVERIFY(recorder.start());
-        const auto window = DesktopDriver::startProgram(process, program);
+        const auto window = DesktopDriver::startProgram(process, program, ProgramTrace::channels());
         QVERIFY2(window, "the main window did not appear");
         mainWindow = *window;
         // The greeting is over once the genie has floated to his place.
@@ -164,15 +165,23 @@ private slots:
     }
 
     void copiedTextLandsInTheBoxAndIsSpoken() {
+        const qsizetype before = trace.mark();
         DesktopDriver::sendKeys(mainWindow, {QStringLiteral("alt+p")}); // monitoring on
-        QTest::qWait(300);
+        // Switching monitoring on clears the clipboard, and a copy made before that request has reached the X
+        // server would be cleared with it: the first tick's read shows it has.
+        const auto started = trace.waitFor(QStringLiteral("clipboard monitoring started"), before, 5000);
+        QVERIFY2(started, "Alt+P did not switch clipboard monitoring on");
+        QVERIFY2(trace.waitFor(QStringLiteral("clipboard (text read \\d+|read failed)"), *started, 5000),
+                 "no clipboard tick came");
+        const qsizetype copied = trace.mark();
         QProcess owner; // xclip owns the clipboard while it runs
         owner.start(QStringLiteral("xclip"),
                     {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
         QVERIFY(owner.waitForStarted());
         owner.write("copied from another program");
         owner.closeWriteChannel();
-        QTest::qWait(2600); // one tick at the most
+        QVERIFY2(trace.waitFor(QStringLiteral("clipboard text read 27"), copied, 5000),
+                 "the next tick did not read the copied text");
         owner.kill();
         owner.waitForFinished();
         QCOMPARE(textBoxText(), QStringLiteral("copied from another program"));
@@ -182,23 +191,30 @@ private slots:
     }
 
     void aFrozenClipboardOwnerDoesNotHoldUpSayIt() {
+        const qsizetype before = trace.mark();
         QProcess owner;
         owner.start(QStringLiteral("xclip"),
                     {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
         QVERIFY(owner.waitForStarted());
         owner.write("frozen text");
         owner.closeWriteChannel();
-        QTest::qWait(300);
+        // Monitoring is still on: a tick reads the text, so xclip owns the clipboard and has answered once.
+        const auto read = trace.waitFor(QStringLiteral("clipboard text read 11"), before, 5000);
+        QVERIFY2(read, "no tick read the owner's text");
         ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
         auto thaw = qScopeGuard([&owner] {
             ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
             owner.kill();
             owner.waitForFinished();
         });
-        QTest::qWait(4500); // ticks now ask an owner that never answers
+        // Say it while the next tick waits on an owner that never answers.
+        const auto asked = trace.waitFor(QStringLiteral("clipboard read asked"), *read, 5000);
+        QVERIFY2(asked, "no tick asked the frozen owner");
         const std::vector<std::int16_t> heard = sayItAndRecord(1500);
         QVERIFY2(SinkRecorder::audible(heard),
                  "Say it did not speak at once while the clipboard owner was frozen");
+        QVERIFY2(trace.waitFor(QStringLiteral("clipboard read failed"), *asked, 5000),
+                 "the read from the frozen owner never gave up");
         stopAndSettle();
         QVERIFY(process.state() == QProcess::Running);
     }

@@ -48,6 +48,9 @@ public:
     explicit CWmain(PlatformServices services);
     ~CWmain() override;
 
+    /// The character file Form_Load loads the genie from.
+    static QString characterFile() { return QStringLiteral("genie.acs"); }
+
     // Start-up and shutdown.
     void Form_Initialize();
     void Form_Load();

@@ -4,8 +4,10 @@
 
 namespace cw {
 
-std::unique_ptr<ICharacterService> makeCharacterService() {
-    return std::make_unique<agent::Agent>();
+std::unique_ptr<ICharacterService> makeCharacterService(const QString& characterFile) {
+    auto agent = std::make_unique<agent::Agent>();
+    agent->prefetch(characterFile);
+    return agent;
 }
 
 } // namespace cw

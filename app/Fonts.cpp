@@ -1,8 +1,27 @@
 #include "Fonts.h"
 
 #include <QStringList>
+#include <dlfcn.h>
 
 namespace cw {
+
+FontConfigWarmup::FontConfigWarmup() {
+    // Looked up rather than linked: Qt's own font back end decides whether fontconfig is there at all.
+    using Init = int (*)();
+    if (auto* init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"))) {
+        thread_ = std::thread(init);
+    }
+}
+
+FontConfigWarmup::~FontConfigWarmup() {
+    wait();
+}
+
+void FontConfigWarmup::wait() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
 
 void installFontSubstitutes() {
     // Liberation Sans has the metrics of Arial; at 8.25 pt it is close to the classic bitmap dialog font too,

@@ -13,13 +13,13 @@
 
 int main(int argc, char** argv) {
     cw::trace("main entered");
+    cw::FontConfigWarmup fonts;
     cw::choosePlatform();
     cw::Application app(argc, argv);
     cw::trace("application made");
     QApplication::setApplicationName(cw::appIdentity().title);
     QApplication::setApplicationVersion(QString::fromLatin1(cw::kVersionString));
     QApplication::setDesktopFileName(QString::fromLatin1(cw::kAppId));
-    QApplication::setWindowIcon(cw::appIcon());
     // The program ends when its main window has closed, whatever the character's window is doing.
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();
@@ -27,7 +27,9 @@ int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false"));
 
     cw::DesktopPlatform platform;
-    cw::CWmain window(platform.services(cw::makeCharacterService()));
+    fonts.wait(); // the character file's reading starts next, and would slow it down on a small machine
+    cw::CWmain window(platform.services(cw::makeCharacterService(cw::CWmain::characterFile())));
+    QApplication::setWindowIcon(window.windowIcon()); // the program's other windows take it up
     cw::trace("main window made");
     cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,
                                 window.state().TrayIconData);

@@ -4,8 +4,17 @@
 
 namespace cw {
 
+namespace {
+constexpr int kAnswerWithinMs = 500;
+}
+
+PulseSoundDevices::PulseSoundDevices()
+    : firstCount_(std::async(std::launch::async, audio::countOutputDevices, kAnswerWithinMs)) {}
+
 int PulseSoundDevices::outputCount() {
-    constexpr int kAnswerWithinMs = 500;
+    if (firstCount_.valid()) {
+        return firstCount_.get();
+    }
     return audio::countOutputDevices(kAnswerWithinMs);
 }
 

@@ -4,6 +4,7 @@
 // Each test runs a PulseAudio server of its own, on a private socket, so no other test loses its sound.
 #include "EngineRecorder.h"
 #include "PrivateSoundServer.h"
+#include "platform/audio/PulseSoundDevices.h"
 #include "platform/tts/SpeechEngine.h"
 
 #include <QTest>
@@ -29,6 +30,7 @@ private slots:
     void aServerStartedLaterIsUsed();
     void speechFollowsTheDefaultOutput();
     void aServerThatDoesNotAnswerHoldsNothingUp();
+    void theSoundCheckCountsTheServersOutputs();
 
 private:
     /// Speaks the short request where nothing can be heard; it must still end with every word.
@@ -143,6 +145,24 @@ void TestTtsDeviceLoss::aServerThatDoesNotAnswerHoldsNothingUp() {
     SpeechEngine engine; // its connection waits for an answer that does not come
     EngineRecorder rec(engine);
     speakSilently(engine, rec);
+}
+
+void TestTtsDeviceLoss::theSoundCheckCountsTheServersOutputs() {
+    // Start-up's check begins when the object is made and is collected later; a second count asks again.
+    cw::PulseSoundDevices none;
+    QCOMPARE(none.outputCount(), 0);
+
+    QVERIFY(server_.start({QStringLiteral("cw_first"), QStringLiteral("cw_second")}));
+    cw::PulseSoundDevices two;
+    QCOMPARE(two.outputCount(), 2);
+    QVERIFY(server_.pactl({QStringLiteral("unload-module"), QStringLiteral("module-null-sink")}));
+    QCOMPARE(two.outputCount(), 0);
+
+    QVERIFY(server_.start());
+    server_.freeze(true);
+    auto thaw = qScopeGuard([this] { server_.freeze(false); });
+    cw::PulseSoundDevices silent; // a server that never answers counts as none, after a bounded wait
+    QCOMPARE(silent.outputCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTtsDeviceLoss)

@@ -28,7 +28,8 @@ QString iconResourcePath() {
 QIcon appIcon() {
     QIcon icon;
     icon.addFile(iconResourcePath(), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/chatterwisp/chatterwisp.svg"));
+    icon.addFile(QStringLiteral(":/chatterwisp/chatterwisp-64.png"), QSize(64, 64));
+    icon.addFile(QStringLiteral(":/chatterwisp/chatterwisp-128.png"), QSize(128, 128));
     return icon;
 }
 

@@ -66,7 +66,7 @@ CWmain::CWmain(PlatformServices services) : QWidget(nullptr), services_(std::mov
     setWindowIcon(appIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(dialogFont());
+    setFont(installedFont(dialogFont()));
     setFixedSize(kClientWidth, kClientHeight);
     setMouseTracking(true);
     createControls();

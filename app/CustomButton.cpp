@@ -13,7 +13,7 @@ CustomButton::CustomButton(const QVariantMap& settings, QWidget* parent)
     setText(settings.value(QStringLiteral("caption")).toString());
     const QVariant font = settings.value(QStringLiteral("font"));
     if (font.canConvert<QFont>()) {
-        setFont(font.value<QFont>());
+        setFont(installedFont(font.value<QFont>()));
     }
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);

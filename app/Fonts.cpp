@@ -1,5 +1,6 @@
 #include "Fonts.h"
 
+#include <QFontDatabase>
 #include <QStringList>
 #include <dlfcn.h>
 
@@ -30,6 +31,24 @@ void installFontSubstitutes() {
                                  QStringLiteral("DejaVu Sans")};
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), lookAlikes);
     QFont::insertSubstitutions(QStringLiteral("Arial"), lookAlikes);
+}
+
+QFont installedFont(QFont font) {
+    // Qt meets a family that is not installed by asking fontconfig to sort every font for the best fallback,
+    // the costliest step of drawing the first window; the look-alikes are known, so the first installed one
+    // is named instead.
+    const QStringList installed = QFontDatabase::families();
+    const QString family = font.family();
+    if (installed.contains(family, Qt::CaseInsensitive)) {
+        return font;
+    }
+    for (const QString& lookAlike : QFont::substitutes(family)) {
+        if (installed.contains(lookAlike, Qt::CaseInsensitive)) {
+            font.setFamily(lookAlike);
+            break;
+        }
+    }
+    return font;
 }
 
 QFont dialogFont() {

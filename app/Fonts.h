@@ -27,6 +27,10 @@ void installFontSubstitutes();
 /// The dialog font: "MS Sans Serif" 8.25 pt, normal weight.
 QFont dialogFont();
 
+/// The font as it is drawn here: a family that is not installed is replaced by its first installed look-alike
+/// (see installFontSubstitutes), which is what Qt would draw, without its search for fallbacks.
+QFont installedFont(QFont font);
+
 /// Converts twips (1/1440 inch) to logical pixels at 15 twips per pixel.
 constexpr int twips(int value) {
     return (value + 7) / 15;

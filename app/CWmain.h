@@ -90,13 +90,6 @@ public:
 
     MainWindowState& state() { return state_; }
     const MainWindowState& state() const { return state_; }
-    SpeechCommands& speech() { return *speech_; }
-    ICharacterService& agent() { return *Agent1; }
-    IWindowSkin& skin() { return *Skinner1; }
-    IShell& shell() { return services_.shell; }
-    IRegistry& registry() { return services_.registry; }
-    IMessageBoxes& messageBoxes() { return services_.messageBoxes; }
-    INotificationArea& notificationArea() { return services_.notificationArea; }
 
     // Controls, named as the handlers know them.
     QPlainTextEdit* TextBox = nullptr;

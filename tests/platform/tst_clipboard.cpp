@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <csignal>
 #include <memory>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,9 @@ public:
         }
         pid_ = ::fork();
         if (pid_ == 0) {
+            // It ends with the test, also when a sanitizer stops the test before the destructor runs: left
+            // behind, it would hold the test's output open and keep the test runner waiting.
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             ::dup2(input[0], STDIN_FILENO);
             ::close(input[0]);
             ::close(input[1]);

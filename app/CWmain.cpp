@@ -302,7 +302,7 @@ void CWmain::Form_Load() {
     fillTrayIconData();
     notifyIcon(services_.notificationArea, NotifyCommand::Add, state_.TrayIconData);
 
-    Agent1->Load(QStringLiteral("Genie"), characterFile());
+    Agent1->Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
     trace("character loaded");
     state_.Character = &Agent1->Item(QStringLiteral("Genie"));
     state_.Character->setLanguageID(1033);

@@ -48,9 +48,6 @@ public:
     explicit CWmain(PlatformServices services);
     ~CWmain() override;
 
-    /// The character file Form_Load loads the genie from.
-    static QString characterFile() { return QStringLiteral("genie.acs"); }
-
     // Start-up and shutdown.
     void Form_Initialize();
     void Form_Load();

@@ -4,10 +4,8 @@
 
 namespace cw {
 
-std::unique_ptr<ICharacterService> makeCharacterService(const QString& characterFile) {
-    auto agent = std::make_unique<agent::Agent>();
-    agent->prefetch(characterFile);
-    return agent;
+std::unique_ptr<ICharacterService> makeCharacterService() {
+    return std::make_unique<agent::Agent>();
 }
 
 } // namespace cw

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false"));
 
     cw::DesktopPlatform platform;
-    fonts.wait(); // the character file's reading starts next, and would slow it down on a small machine
-    cw::CWmain window(platform.services(cw::makeCharacterService(cw::CWmain::characterFile())));
+    fonts.wait(); // Qt would otherwise load a second copy beside it
+    cw::CWmain window(platform.services(cw::makeCharacterService()));
     QApplication::setWindowIcon(window.windowIcon()); // the program's other windows take it up
     cw::trace("main window made");
     cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,

@@ -91,7 +91,12 @@ QStringList Agent::placesFor(const QString& fileName) const {
     return places;
 }
 
-Agent::Unpacked Agent::findAndUnpack(const QStringList& places) {
+void Agent::Load(const QString& characterId, const QString& fileName) {
+    if (characters_.contains(characterId))
+        throw Failure(QStringLiteral("A character is already loaded under the id \"%1\".").arg(characterId));
+    const QStringList places = placesFor(fileName);
+    const QString intro =
+        QStringLiteral("The character \"%1\" could not be loaded from \"%2\".").arg(characterId, fileName);
     for (const QString& place : places) {
         const files::FileContents file = files::readRegularFile(place, limits::kFileBytes);
         if (file.failure == files::ReadFailure::Missing)
@@ -103,47 +108,27 @@ Agent::Unpacked Agent::findAndUnpack(const QStringList& places) {
         case files::ReadFailure::Missing:
             break;
         case files::ReadFailure::NotRegular:
-            return {{}, QStringLiteral(" %1 is not a file.").arg(place) + where};
+            throw Failure(intro + QStringLiteral(" %1 is not a file.").arg(place) + where);
         case files::ReadFailure::TooLarge:
-            return {{},
-                    QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
-                        where};
+            throw Failure(intro +
+                          QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
+                          where);
         case files::ReadFailure::Unreadable:
-            return {{}, QStringLiteral(" %1.").arg(file.reason) + where};
+            throw Failure(intro + QStringLiteral(" %1.").arg(file.reason) + where);
         }
         try {
-            return {std::make_shared<const CharacterData>(unpack(file.bytes)), {}};
+            auto data = std::make_shared<const CharacterData>(unpack(file.bytes));
+            auto renderer = std::make_unique<FrameRenderer>(data);
+            auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
+                                                options_.makeSpeech(data->voice), options_.windows, this);
+            characters_.insert(characterId, character);
+            return;
         } catch (const FormatError& e) {
-            return {{}, QStringLiteral(" %1 is damaged: %2.").arg(place, e.message()) + where};
+            throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, e.message()) + where);
         }
     }
-    return {{}, QStringLiteral(" It is in none of these places: %1.").arg(places.join(QStringLiteral(", ")))};
-}
-
-void Agent::prefetch(const QString& fileName) {
-    if (prefetched_.count(fileName))
-        return;
-    prefetched_.emplace(fileName, std::async(std::launch::async, findAndUnpack, placesFor(fileName)));
-}
-
-void Agent::Load(const QString& characterId, const QString& fileName) {
-    if (characters_.contains(characterId))
-        throw Failure(QStringLiteral("A character is already loaded under the id \"%1\".").arg(characterId));
-    Unpacked found;
-    if (auto early = prefetched_.find(fileName); early != prefetched_.end()) {
-        found = early->second.get();
-        prefetched_.erase(early);
-    } else {
-        found = findAndUnpack(placesFor(fileName));
-    }
-    if (!found.data)
-        throw Failure(QStringLiteral("The character \"%1\" could not be loaded from \"%2\".")
-                          .arg(characterId, fileName) +
-                      found.problem);
-    auto renderer = std::make_unique<FrameRenderer>(found.data);
-    auto character = new AgentCharacter(found.data, std::move(renderer), options_.makeClock(),
-                                        options_.makeSpeech(found.data->voice), options_.windows, this);
-    characters_.insert(characterId, character);
+    throw Failure(
+        intro + QStringLiteral(" It is in none of these places: %1.").arg(places.join(QStringLiteral(", "))));
 }
 
 ICharacter& Agent::Item(const QString& characterId) {

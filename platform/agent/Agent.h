@@ -11,9 +11,7 @@
 #include <QObject>
 #include <QStringList>
 #include <functional>
-#include <future>
 #include <memory>
-#include <unordered_map>
 
 namespace cw::agent {
 
@@ -72,10 +70,6 @@ public:
 
     /// An id can be loaded once: callers keep references to the character it gives.
     void Load(const QString& characterId, const QString& fileName) override;
-    /// Starts looking for, reading and checking a character file on a thread of its own, so that a later Load
-    /// of the same file name only collects the result (or its failure, reported the same way). Start-up calls
-    /// it while the main window is being made.
-    void prefetch(const QString& fileName);
     ICharacter& Item(const QString& characterId) override;
     /// The character under the id with its engine and window, or null.
     AgentCharacter* character(const QString& characterId) const;
@@ -87,18 +81,8 @@ public:
     QStringList placesFor(const QString& fileName) const;
 
 private:
-    /// A character file found, read and checked, or why not (the part of the report after its first
-    /// sentence).
-    struct Unpacked {
-        std::shared_ptr<const CharacterData> data;
-        QString problem;
-    };
-    /// Safe on any thread: it touches files and the data it makes, nothing else.
-    static Unpacked findAndUnpack(const QStringList& places);
-
     Options options_;
-    QHash<QString, AgentCharacter*> characters_;                    // children of this object
-    std::unordered_map<QString, std::future<Unpacked>> prefetched_; // by file name, until Load takes it
+    QHash<QString, AgentCharacter*> characters_; // children of this object
 };
 
 } // namespace cw::agent

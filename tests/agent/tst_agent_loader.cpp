@@ -416,52 +416,6 @@ private slots:
         QVERIFY(!agent.character(QStringLiteral("Genie")));
     }
 
-    void aPrefetchedFileLoadsAndFailsAsItWouldWithout_data() {
-        QTest::addColumn<QString>("firstPlace");
-        QTest::newRow("found in the second place") << "none";
-        QTest::newRow("missing everywhere") << "missing";
-        QTest::newRow("damaged in the first place") << "damaged";
-        QTest::newRow("a FIFO in the first place") << "fifo";
-    }
-    void aPrefetchedFileLoadsAndFailsAsItWouldWithout() {
-        QFETCH(QString, firstPlace);
-        QTemporaryDir first;
-        QTemporaryDir second;
-        QVERIFY(first.isValid() && second.isValid());
-        const QString place = first.filePath(QStringLiteral("genie.acs"));
-        if (firstPlace == QLatin1String("damaged")) {
-            CharacterData broken = *tiny();
-            broken.animations[broken.findAnimation(QStringLiteral("Blink"))].frames[0].duration = 0;
-            QVERIFY(writeFile(place, pack(broken)));
-        } else if (firstPlace == QLatin1String("fifo")) {
-            QVERIFY(cw::test::makeUnreadablePlace(firstPlace, place, limits::kFileBytes + 1));
-        }
-        if (firstPlace != QLatin1String("missing")) {
-            QVERIFY(writeFile(second.filePath(QStringLiteral("genie.acs")), packedTiny()));
-        }
-        auto outcome = [](Agent& agent) {
-            try {
-                agent.Load(QStringLiteral("Genie"), QStringLiteral("genie.acs"));
-                return QStringLiteral("loaded ") +
-                       agent.character(QStringLiteral("Genie"))->engine().data().name;
-            } catch (const cw::Failure& e) {
-                return e.message();
-            }
-        };
-        Agent plain(quietOptions({first.path(), second.path()}));
-        Agent early(quietOptions({first.path(), second.path()}));
-        early.prefetch(QStringLiteral("genie.acs"));
-        early.prefetch(QStringLiteral("genie.acs")); // asking twice reads once
-        const QString expected = outcome(plain);
-        QCOMPARE(outcome(early), expected);
-        QCOMPARE(expected == QLatin1String("loaded Tiny"), firstPlace == QLatin1String("none"));
-
-        // A name that was not prefetched is looked for as ever.
-        Agent other(quietOptions({first.path(), second.path()}));
-        other.prefetch(QStringLiteral("merlin.acs"));
-        QCOMPARE(outcome(other), expected);
-    }
-
     void defaultFoldersStartWithTheProgramsOwn() {
         QTemporaryDir home;
         QTemporaryDir shared;

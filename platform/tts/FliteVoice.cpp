@@ -1,15 +1,11 @@
 #include "platform/tts/FliteVoice.h"
 
+#include "platform/tts/FliteModule.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
 #include <array>
-
-extern "C" {
-#include <flite.h>
-cst_voice* register_cmu_us_kal16(const char* voxdir);
-cst_voice* register_cmu_us_awb(const char* voxdir);
-}
 
 namespace cw::tts {
 namespace {
@@ -20,7 +16,6 @@ namespace {
 /// than awb, so speech starts sooner, and once calibrated it follows the pitch as closely.
 struct Calibration {
     const char* name;
-    cst_voice* (*registerVoice)(const char*);
     int sampleRate;
     int naturalPitchHz;
     double wordsPerMinuteAtStretch1;
@@ -30,7 +25,6 @@ struct Calibration {
 
 const std::array<Calibration, 2> kVoices = {{
     {"kal16",
-     register_cmu_us_kal16,
      16000,
      95,
      198.4,
@@ -45,7 +39,6 @@ const std::array<Calibration, 2> kVoices = {{
        {400, 432.4},
        {500, 484.8}}}},
     {"awb",
-     register_cmu_us_awb,
      16000,
      95,
      188.1,
@@ -66,16 +59,13 @@ QMutex& fliteLock() {
     return lock;
 }
 
-/// Registers a voice once per process; flite keeps it until the process ends.
-cst_voice* voiceFor(int index) {
-    static std::array<cst_voice*, kVoices.size()> loaded{};
-    static bool initialised = false;
-    if (!initialised) {
-        flite_init();
-        initialised = true;
-    }
+/// Registers a voice once per process; flite keeps it until the process ends. Null without the speech module.
+void* voiceFor(int index) {
+    static std::array<void*, kVoices.size()> loaded{};
     if (!loaded[index]) {
-        loaded[index] = kVoices[index].registerVoice(nullptr);
+        if (const FliteModuleApi* flite = fliteModule()) {
+            loaded[index] = flite->loadVoice(kVoices[index].name);
+        }
     }
     return loaded[index];
 }
@@ -163,32 +153,12 @@ Utterance FliteVoice::synthesizeWith(const QString& text, const Parameters& para
     if (!voice_) {
         voice_ = voiceFor(index_);
     }
-    feat_set_float(voice_->features, "int_f0_target_mean", float(parameters.f0Mean));
-    feat_set_float(voice_->features, "int_f0_target_stddev", float(parameters.f0Stddev));
-    feat_set_float(voice_->features, "duration_stretch", float(parameters.stretch));
-    const QByteArray bytes = toFliteText(text);
-    cst_utterance* utt = flite_synth_text(bytes.constData(), voice_);
-    if (!utt) {
-        return out;
+    if (!voice_) {
+        return out; // logged where the module failed to load
     }
-    const cst_wave* wave = utt_wave(utt);
-    if (wave && wave->num_samples > 0) {
-        out.samples.assign(wave->samples, wave->samples + wave->num_samples);
+    if (!fliteModule()->synthesize(voice_, toFliteText(text), parameters, cal.sampleRate, out)) {
+        return {};
     }
-    const double rate = wave ? wave->sample_rate : cal.sampleRate;
-    const cst_item* lastToken = nullptr;
-    qint64 start = 0;
-    for (cst_item* seg = relation_head(utt_relation(utt, "Segment")); seg; seg = item_next(seg)) {
-        const qint64 end = qint64(item_feat_float(seg, "end") * rate + 0.5);
-        out.phones << ChunkTiming::Phone{QByteArray(item_feat_string(seg, "name")), end};
-        const cst_item* token = path_to_item(seg, "R:SylStructure.parent.parent.R:Token.parent");
-        if (token && token != lastToken) {
-            out.tokens << Utterance::Token{QString::fromLatin1(item_feat_string(token, "name")), start};
-            lastToken = token;
-        }
-        start = end;
-    }
-    delete_utterance(utt);
     return out;
 }
 

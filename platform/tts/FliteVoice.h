@@ -8,8 +8,6 @@
 #include <QStringList>
 #include <vector>
 
-struct cst_voice_struct;
-
 namespace cw::tts {
 
 /// One chunk as the synthesiser made it.
@@ -58,7 +56,7 @@ public:
 
 private:
     QString name_;
-    mutable cst_voice_struct* voice_ = nullptr; ///< registered on first use; flite keeps it for the process
+    mutable void* voice_ = nullptr; ///< registered on first use; flite keeps it for the process
     int index_ = 0;
 };
 

@@ -79,8 +79,9 @@ private:
             // A word synthesised and thrown away loads the voice, the lexicon and the synthesiser's code.
             auto& voice = voices[warmVoice_];
             voice = std::make_unique<FliteVoice>(warmVoice_);
-            voice->synthesize(QStringLiteral("Hi."), VoiceSettings{});
-            trace("voice ready");
+            if (!voice->synthesize(QStringLiteral("Hi."), VoiceSettings{}).samples.empty()) {
+                trace("voice ready");
+            }
         }
         for (;;) {
             Job job;

@@ -17,16 +17,20 @@ private:
     QTemporaryDir root;
     QTemporaryDir dataHome; // an empty XDG_DATA_HOME, so nothing of the user's is found
 
-    // Where the program was built to look for its data; the tests need it empty.
+    // Where the program was built to look for its data and its speech module; the tests need them empty.
     const QString builtIn = QStringLiteral(CW_INSTALLED_DATA_DIR "/genie.acs");
+    const QString builtInModule = QStringLiteral(CW_INSTALLED_MODULE_DIR "/chatterwisp-flite.so");
 
     QString rooted(const QString& path) const { return root.path() + path; }
 
     // Starts a program with the given XDG data folders and an empty data folder of the user's, so that
-    // nothing installed on this machine is found through them.
+    // nothing installed on this machine is found through them. Keeps an environment already given to
+    // `process`.
     void startProgram(QProcess& process, const QString& program, const QString& dataDirs,
                       QProcess::ProcessChannelMode channels) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment = process.processEnvironment().isEmpty()
+                                              ? QProcessEnvironment::systemEnvironment()
+                                              : process.processEnvironment();
         environment.insert(QStringLiteral("XDG_DATA_DIRS"), dataDirs);
         environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.path());
         environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
@@ -56,6 +60,7 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("iconSize"); // 0: not a PNG icon
         QTest::newRow("program") << "/usr/bin/chatterwisp" << 0;
+        QTest::newRow("speech module") << CW_PACKAGED_MODULE_DIR "/chatterwisp-flite.so" << 0;
         QTest::newRow("character") << "/usr/share/chatterwisp/genie.acs" << 0;
         QTest::newRow("menu entry") << "/usr/share/applications/" CW_APP_ID ".desktop" << 0;
         QTest::newRow("software centre") << "/usr/share/metainfo/" CW_APP_ID ".metainfo.xml" << 0;
@@ -92,11 +97,12 @@ private slots:
     void theUnpackedProgramShowsItsWindowAndTheGenie_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("dataDirs");
+        QTest::addColumn<bool>("findsItsVoice"); // through the speech module under its own prefix
         // Each row leaves the program one way to its character file.
         QTest::newRow("under its own prefix") << "/usr/bin/chatterwisp"
-                                              << "/nowhere";
+                                              << "/nowhere" << true;
         QTest::newRow("through XDG_DATA_DIRS") << "/elsewhere/chatterwisp"
-                                               << "/nowhere:" + QStringLiteral("%root%/usr/share");
+                                               << "/nowhere:" + QStringLiteral("%root%/usr/share") << false;
     }
 
     void theUnpackedProgramShowsItsWindowAndTheGenie() {
@@ -105,9 +111,12 @@ private slots:
         }
         QFETCH(QString, program);
         QFETCH(QString, dataDirs);
-        if (QFile::exists(builtIn)) {
-            QSKIP(qPrintable(builtIn +
-                             QStringLiteral(" is installed on this machine; the program would use it")));
+        QFETCH(bool, findsItsVoice);
+        for (const QString& installed : {builtIn, builtInModule}) {
+            if (QFile::exists(installed)) {
+                QSKIP(qPrintable(installed +
+                                 QStringLiteral(" is installed on this machine; the program would use it")));
+            }
         }
         program = rooted(program);
         dataDirs.replace(QStringLiteral("%root%"), root.path());
@@ -120,13 +129,17 @@ private slots:
         }
 
         QProcess process;
-        startProgram(process, program, dataDirs, QProcess::ForwardedChannels);
+        ProgramTrace trace(process);
+        startProgram(process, program, dataDirs, ProgramTrace::channels());
         QVERIFY2(waitForMainWindow(process), "the main window did not appear");
         const auto genie = DesktopDriver::waitForWindow(
             QStringLiteral("^Genie$"),
             [](const QString& w) { return DesktopDriver::geometry(w).size() == QSize(200, 220); }, 15000,
             process.processId());
         QVERIFY2(genie, "the genie's window did not appear");
+        if (findsItsVoice) {
+            QVERIFY2(trace.waitFor(QStringLiteral("voice ready"), 0, 15000), "the voice did not load");
+        }
         QCOMPARE(process.state(), QProcess::Running);
         DesktopDriver::endProgram(process);
     }

@@ -1,5 +1,6 @@
 // The say developer tool: it writes what it would speak to a WAV file with the timeline, speaks on its
-// silent clock with the same words, and reads its request only from a regular file of a text's size.
+// silent clock with the same words, and reads its request only from a regular file of a text's size. Away
+// from the build tree it speaks through the speech module under its own prefix, and fails without one.
 #include "../support/TestFiles.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@ private slots:
     void readsTheRequestFromARegularFile();
     void refusesAFileThatIsNoRegularTextFile_data();
     void refusesAFileThatIsNoRegularTextFile();
+    void findsTheSpeechModuleUnderItsOwnPrefixOrFails();
 
 private:
     static QString run(const QStringList& args) {
@@ -122,6 +124,43 @@ void TestTtsSay::refusesAFileThatIsNoRegularTextFile() {
         QVERIFY(say.readAllStandardOutput().isEmpty());
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.wav"))));
     }
+}
+
+void TestTtsSay::findsTheSpeechModuleUnderItsOwnPrefixOrFails() {
+    if (QFile::exists(QStringLiteral(CW_INSTALLED_MODULE_DIR "/chatterwisp-flite.so"))) {
+        QSKIP("a speech module is installed on this machine; a program without its own would use it");
+    }
+    // A copy of the tool in a prefix of its own, as a package unpacked anywhere would have it.
+    QTemporaryDir prefix;
+    const QString program = prefix.filePath(QStringLiteral("bin/say"));
+    QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("bin"))));
+    QVERIFY(QFile::copy(QStringLiteral(CW_SAY_PROGRAM), program));
+    QVERIFY(QFile::setPermissions(program, QFile::permissions(QStringLiteral(CW_SAY_PROGRAM))));
+    const QString wav = prefix.filePath(QStringLiteral("out.wav"));
+    const auto sayHello = [&](QProcess& say) {
+        say.start(program, {QStringLiteral("--wav"), wav, QStringLiteral("Hello there.")});
+        QVERIFY2(say.waitForFinished(60000), "say did not return");
+        QCOMPARE(say.exitStatus(), QProcess::NormalExit);
+    };
+
+    // Without the module it says why and writes nothing, instead of reporting silence as success.
+    QProcess without;
+    sayHello(without);
+    QCOMPARE(without.exitCode(), 1);
+    QVERIFY2(QString::fromUtf8(without.readAllStandardError()).contains(QStringLiteral("speech module")),
+             "the reason was not given");
+    QVERIFY(!QFile::exists(wav));
+
+    const QString moduleDir =
+        QDir::cleanPath(QFileInfo(program).path() + QStringLiteral("/" CW_MODULE_DIR_FROM_PROGRAM));
+    QVERIFY(QDir().mkpath(moduleDir));
+    QVERIFY(
+        QFile::copy(QStringLiteral(CW_FLITE_MODULE), moduleDir + QStringLiteral("/chatterwisp-flite.so")));
+    QProcess with;
+    sayHello(with);
+    QCOMPARE(with.exitCode(), 0);
+    QCOMPARE(words(QString::fromUtf8(with.readAllStandardOutput())), (QStringList{"Hello", "there."}));
+    QVERIFY(QFileInfo(wav).size() > 16000); // more than half a second of 16-bit speech at 16 kHz
 }
 
 QTEST_GUILESS_MAIN(TestTtsSay)

@@ -1,6 +1,7 @@
 // say: speaks a request with speech-output tags, or writes it to a WAV file, and prints the timeline.
 #include "platform/TextLimits.h"
 #include "platform/files/BoundedFile.h"
+#include "platform/tts/FliteModule.h"
 #include "platform/tts/FliteVoice.h"
 #include "platform/tts/Mouths.h"
 #include "platform/tts/RequestSynthesizer.h"
@@ -161,6 +162,9 @@ int main(int argc, char** argv) {
             return 2;
         }
         request = QString::fromUtf8(in.bytes);
+    }
+    if (!cw::tts::fliteModule()) {
+        return 1; // nothing can be spoken or written; the reason is logged
     }
     const FliteVoice fliteVoice(cli.value(voice));
     VoiceSettings defaults;

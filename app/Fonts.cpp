@@ -1,6 +1,7 @@
 #include "Fonts.h"
 
 #include <QFontDatabase>
+#include <QHash>
 #include <QStringList>
 #include <dlfcn.h>
 
@@ -36,17 +37,25 @@ void installFontSubstitutes() {
 QFont installedFont(QFont font) {
     // Qt meets a family that is not installed by asking fontconfig to sort every font for the best fallback,
     // the costliest step of drawing the first window; the look-alikes are known, so the first installed one
-    // is named instead.
-    const QStringList installed = QFontDatabase::families();
+    // is named instead. Each family is resolved once: every button asks again for the same one.
+    static QHash<QString, QString> resolved; // widgets are made on the user-interface thread only
     const QString family = font.family();
-    if (installed.contains(family, Qt::CaseInsensitive)) {
-        return font;
-    }
-    for (const QString& lookAlike : QFont::substitutes(family)) {
-        if (installed.contains(lookAlike, Qt::CaseInsensitive)) {
-            font.setFamily(lookAlike);
-            break;
+    auto known = resolved.constFind(family);
+    if (known == resolved.cend()) {
+        const QStringList installed = QFontDatabase::families();
+        QString drawn = family;
+        if (!installed.contains(family, Qt::CaseInsensitive)) {
+            for (const QString& lookAlike : QFont::substitutes(family)) {
+                if (installed.contains(lookAlike, Qt::CaseInsensitive)) {
+                    drawn = lookAlike;
+                    break;
+                }
+            }
         }
+        known = resolved.insert(family, drawn);
+    }
+    if (*known != family) {
+        font.setFamily(*known);
     }
     return font;
 }

@@ -23,11 +23,9 @@ inline constexpr int kFliteModuleApiVersion = 1;
 /// The module's one exported symbol: a function returning its FliteModuleApi.
 inline constexpr char kFliteModuleEntry[] = "cw_flite_module";
 
-/// The module, loaded on first use; null when it cannot be loaded (the reason is logged once). Thread-safe.
+/// The module, loaded on first use: the build tree's for a program of the build tree, otherwise the one under
+/// the program's own prefix, then the installed one. Null when it cannot be loaded (the reason, with every
+/// place looked in, is logged once). Thread-safe.
 const FliteModuleApi* fliteModule();
-
-/// Where fliteModule() looks, in order: the build tree's module for a program of the build tree; otherwise
-/// under the program's own prefix (so a package unpacked anywhere uses its own), then the installed place.
-QStringList fliteModulePlaces();
 
 } // namespace cw::tts

@@ -6,15 +6,28 @@
 #include <QLoggingCategory>
 #include <dlfcn.h>
 
-#ifndef CW_FLITE_MODULE_NAME
-#define CW_FLITE_MODULE_NAME "chatterwisp-flite.so"
-#endif
-
 namespace cw::tts {
 
 Q_DECLARE_LOGGING_CATEGORY(lcTts)
 
 namespace {
+
+// Where the module is looked for, in order: for a program of the build tree, the build tree's module only;
+// otherwise under the program's own prefix (so a package unpacked anywhere uses its own), then where it was
+// installed.
+QStringList fliteModulePlaces() {
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString buildTree = QStringLiteral(CW_BUILD_DIR) + u'/';
+    if (!program.isEmpty() && program.startsWith(buildTree)) {
+        return {QStringLiteral(CW_FLITE_MODULE_BUILD_PATH)};
+    }
+    const QString underPrefix = QFileInfo(program).absolutePath() +
+                                QStringLiteral("/" CW_FLITE_MODULE_FROM_PROGRAM "/" CW_FLITE_MODULE_NAME);
+    QStringList places{QDir::cleanPath(underPrefix),
+                       QStringLiteral(CW_FLITE_MODULE_INSTALLED_DIR "/" CW_FLITE_MODULE_NAME)};
+    places.removeDuplicates();
+    return places;
+}
 
 const FliteModuleApi* loadFliteModule() {
     QStringList failures;
@@ -44,20 +57,6 @@ const FliteModuleApi* loadFliteModule() {
 }
 
 } // namespace
-
-QStringList fliteModulePlaces() {
-    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    const QString buildTree = QStringLiteral(CW_BUILD_DIR) + u'/';
-    if (!program.isEmpty() && program.startsWith(buildTree)) {
-        return {QStringLiteral(CW_FLITE_MODULE_BUILD_PATH)};
-    }
-    const QString underPrefix = QFileInfo(program).absolutePath() +
-                                QStringLiteral("/" CW_FLITE_MODULE_FROM_PROGRAM "/" CW_FLITE_MODULE_NAME);
-    QStringList places{QDir::cleanPath(underPrefix),
-                       QStringLiteral(CW_FLITE_MODULE_INSTALLED_DIR "/" CW_FLITE_MODULE_NAME)};
-    places.removeDuplicates();
-    return places;
-}
 
 const FliteModuleApi* fliteModule() {
     static const FliteModuleApi* const api = loadFliteModule();

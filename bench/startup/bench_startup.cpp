@@ -1,6 +1,7 @@
 // Measures the time from process start to the main window on screen and to the genie's first frame, and the
-// program's peak memory.
-// Run on an X server (make bench runs it inside tools/headless.sh). Prints figures; asserts nothing.
+// program's peak memory, beside a bare Qt window of the same size started the same way in turn with it, so
+// the figures can be read against what this machine needs for any Qt window. Run on an X server (make bench
+// runs it inside tools/headless.sh). Prints figures; asserts nothing.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -76,6 +77,25 @@ bool waitForWindowAt(xcb_connection_t* c, int width, int x, int y, int timeoutMs
     return false;
 }
 
+// Starts a program and returns the milliseconds until its window of the main window's size is mapped, or a
+// negative number when none appeared; the program is still running when this returns.
+double startUntilMapped(QProcess& process, const QString& program, xcb_connection_t* c) {
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, {});
+    if (!process.waitForStarted() || !waitForMappedWindow(c, 309, 271, 10000)) {
+        return -1;
+    }
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void printSpread(const char* what, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    std::printf("startup: %s: median %.1f ms, min %.1f ms, max %.1f ms (%zu runs)\n", what, ms[ms.size() / 2],
+                ms.front(), ms.back(), ms.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -93,21 +113,32 @@ int main(int argc, char** argv) {
     xcb_change_window_attributes(c, screen->root, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(c);
 
+    const QString bareWindow = QCoreApplication::applicationDirPath() + QStringLiteral("/bench_bare_window");
     std::vector<double> shownMs;
+    std::vector<double> bareMs;
     std::vector<double> genieMs;
     std::vector<double> placedMs;
     double peak = 0;
     for (int run = 0; run < runs; ++run) {
+        {
+            QProcess bare;
+            const double ms = startUntilMapped(bare, bareWindow, c);
+            if (ms >= 0) {
+                bareMs.push_back(ms);
+            }
+            bare.kill();
+            bare.waitForFinished();
+            QThread::msleep(300); // the server has forgotten the window before the next one starts
+        }
         QProcess process;
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QElapsedTimer timer;
         timer.start();
-        process.start(program, {});
-        if (!process.waitForStarted() || !waitForMappedWindow(c, 309, 271, 10000)) {
+        const double shown = startUntilMapped(process, program, c);
+        if (shown < 0) {
             std::fprintf(stderr, "bench_startup: the main window did not appear\n");
             return 1;
         }
-        shownMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        shownMs.push_back(shown);
         if (waitForMappedWindow(c, 200, 220, 10000)) { // the genie's window maps with his first frame
             genieMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             if (waitForWindowAt(c, 200, 676, 385, 10000)) { // swirled in, then floated to his place
@@ -118,11 +149,19 @@ int main(int argc, char** argv) {
         peak = std::max(peak, peakMemoryMiB(process.processId()));
         process.kill();
         process.waitForFinished();
+        QThread::msleep(300);
     }
-    std::sort(shownMs.begin(), shownMs.end());
-    std::printf(
-        "startup: process start to main window shown: median %.1f ms, min %.1f ms, max %.1f ms (%d runs)\n",
-        shownMs[shownMs.size() / 2], shownMs.front(), shownMs.back(), runs);
+    printSpread("process start to main window shown", shownMs);
+    if (bareMs.empty()) {
+        std::fprintf(stderr, "bench_startup: the bare Qt window did not appear\n");
+    } else {
+        printSpread("a bare Qt window of the same size with one button, in turn with it", bareMs);
+        std::vector<double> overBare;
+        for (std::size_t i = 0; i < std::min(shownMs.size(), bareMs.size()); ++i) {
+            overBare.push_back(shownMs[i] - bareMs[i]);
+        }
+        printSpread("main window shown after the bare Qt window, run for run", overBare);
+    }
     std::sort(genieMs.begin(), genieMs.end());
     if (!genieMs.empty()) {
         std::printf(

@@ -1,6 +1,8 @@
 #include "AppIdentity.h"
 
 #include <QFile>
+#include <QImageReader>
+#include <QPixmap>
 #include <QSettings>
 
 // The resources live in a static library, so nothing would pull them into the program unless asked for.
@@ -26,10 +28,18 @@ QString iconResourcePath() {
 }
 
 QIcon appIcon() {
+    // Read as PNG outright: a reader left to detect the format first loads every installed image format
+    // plugin to ask it, about 3 ms before the main window could be shown.
     QIcon icon;
-    icon.addFile(iconResourcePath(), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/chatterwisp/chatterwisp-64.png"), QSize(64, 64));
-    icon.addFile(QStringLiteral(":/chatterwisp/chatterwisp-128.png"), QSize(128, 128));
+    for (const QString& path : {iconResourcePath(), QStringLiteral(":/chatterwisp/chatterwisp-64.png"),
+                                QStringLiteral(":/chatterwisp/chatterwisp-128.png")}) {
+        QImageReader reader(path, "png");
+        reader.setAutoDetectImageFormat(false);
+        const QImage image = reader.read();
+        if (!image.isNull()) {
+            icon.addPixmap(QPixmap::fromImage(image));
+        }
+    }
     return icon;
 }
 

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QtTest>
+#include <algorithm>
 
 using namespace cw;
 using namespace cw::test;
@@ -51,6 +52,11 @@ private slots:
         QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(!w.windowIcon().isNull());
+        // Every size the window manager and the tray may pick, each drawn at its own size.
+        QList<QSize> sizes = w.windowIcon().availableSizes();
+        std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+        QCOMPARE(sizes, (QList<QSize>{{32, 32}, {64, 64}, {128, 128}}));
+        QCOMPARE(w.windowIcon().pixmap(QSize(64, 64)).size(), QSize(64, 64));
         const QImage icon(iconResourcePath());
         QCOMPARE(icon.size(), QSize(32, 32));
         QVERIFY(icon.format() == QImage::Format_Indexed8 && icon.colorCount() <= 256);

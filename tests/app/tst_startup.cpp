@@ -3,6 +3,8 @@
 #include "MainWindowHarness.h"
 #include "TrayIcon.h"
 
+#include <QFile>
+#include <QImageReader>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QtTest>
@@ -10,9 +12,39 @@
 using namespace cw;
 using namespace cw::test;
 
+namespace {
+
+// The image format plugins this process has loaded, from its memory map.
+QStringList loadedImagePlugins() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QStringList plugins;
+    if (maps.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : maps.readAll().split('\n')) {
+            if (line.contains("/imageformats/")) {
+                plugins << QString::fromLocal8Bit(line.mid(line.lastIndexOf(' ') + 1));
+            }
+        }
+    }
+    plugins.removeDuplicates();
+    return plugins;
+}
+
+} // namespace
+
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
+    // First, while nothing has been drawn in this process: reading the window icon must not make Qt load and
+    // query every installed image format plugin before the main window can be shown.
+    void mainWindowMadeWithoutImagePlugins() {
+        MainWindowHarness h;
+        QVERIFY(!h.window->windowIcon().isNull());
+        QCOMPARE(loadedImagePlugins(), QStringList());
+        // The check can fail: an image read with its format left to be detected loads them.
+        QImageReader(QStringLiteral(":/chatterwisp/chatterwisp-64.png")).read();
+        QVERIFY(!loadedImagePlugins().isEmpty());
+    }
+
     void startUpRequestsInOrder() {
         MainWindowHarness h;
         h.window->Form_Initialize();

@@ -91,6 +91,10 @@ double startUntilMapped(QProcess& process, const QString& program, xcb_connectio
 }
 
 void printSpread(const char* what, std::vector<double> ms) {
+    if (ms.empty()) {
+        std::printf("startup: %s: no runs\n", what);
+        return;
+    }
     std::sort(ms.begin(), ms.end());
     std::printf("startup: %s: median %.1f ms, min %.1f ms, max %.1f ms (%zu runs)\n", what, ms[ms.size() / 2],
                 ms.front(), ms.back(), ms.size());
@@ -116,15 +120,17 @@ int main(int argc, char** argv) {
     const QString bareWindow = QCoreApplication::applicationDirPath() + QStringLiteral("/bench_bare_window");
     std::vector<double> shownMs;
     std::vector<double> bareMs;
+    std::vector<double> overBareMs; // the two of one round, where both appeared
     std::vector<double> genieMs;
     std::vector<double> placedMs;
     double peak = 0;
     for (int run = 0; run < runs; ++run) {
+        double bareThisRound = -1;
         {
             QProcess bare;
-            const double ms = startUntilMapped(bare, bareWindow, c);
-            if (ms >= 0) {
-                bareMs.push_back(ms);
+            bareThisRound = startUntilMapped(bare, bareWindow, c);
+            if (bareThisRound >= 0) {
+                bareMs.push_back(bareThisRound);
             }
             bare.kill();
             bare.waitForFinished();
@@ -139,6 +145,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         shownMs.push_back(shown);
+        if (bareThisRound >= 0) {
+            overBareMs.push_back(shown - bareThisRound);
+        }
         if (waitForMappedWindow(c, 200, 220, 10000)) { // the genie's window maps with his first frame
             genieMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
             if (waitForWindowAt(c, 200, 676, 385, 10000)) { // swirled in, then floated to his place
@@ -156,11 +165,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_startup: the bare Qt window did not appear\n");
     } else {
         printSpread("a bare Qt window of the same size with one button, in turn with it", bareMs);
-        std::vector<double> overBare;
-        for (std::size_t i = 0; i < std::min(shownMs.size(), bareMs.size()); ++i) {
-            overBare.push_back(shownMs[i] - bareMs[i]);
-        }
-        printSpread("main window shown after the bare Qt window, run for run", overBare);
+        printSpread("main window shown after the bare Qt window, round for round", overBareMs);
     }
     std::sort(genieMs.begin(), genieMs.end());
     if (!genieMs.empty()) {

@@ -19,7 +19,7 @@ private:
 
     // Where the program was built to look for its data and its speech module; the tests need them empty.
     const QString builtIn = QStringLiteral(CW_INSTALLED_DATA_DIR "/genie.acs");
-    const QString builtInModule = QStringLiteral(CW_INSTALLED_MODULE_DIR "/chatterwisp-flite.so");
+    const QString builtInModule = QStringLiteral(CW_INSTALLED_MODULE_DIR "/" CW_FLITE_MODULE_NAME);
 
     QString rooted(const QString& path) const { return root.path() + path; }
 
@@ -60,7 +60,7 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("iconSize"); // 0: not a PNG icon
         QTest::newRow("program") << "/usr/bin/chatterwisp" << 0;
-        QTest::newRow("speech module") << CW_PACKAGED_MODULE_DIR "/chatterwisp-flite.so" << 0;
+        QTest::newRow("speech module") << CW_PACKAGED_MODULE_DIR "/" CW_FLITE_MODULE_NAME << 0;
         QTest::newRow("character") << "/usr/share/chatterwisp/genie.acs" << 0;
         QTest::newRow("menu entry") << "/usr/share/applications/" CW_APP_ID ".desktop" << 0;
         QTest::newRow("software centre") << "/usr/share/metainfo/" CW_APP_ID ".metainfo.xml" << 0;

@@ -127,7 +127,7 @@ void TestTtsSay::refusesAFileThatIsNoRegularTextFile() {
 }
 
 void TestTtsSay::findsTheSpeechModuleUnderItsOwnPrefixOrFails() {
-    if (QFile::exists(QStringLiteral(CW_INSTALLED_MODULE_DIR "/chatterwisp-flite.so"))) {
+    if (QFile::exists(QStringLiteral(CW_INSTALLED_MODULE_DIR "/" CW_FLITE_MODULE_NAME))) {
         QSKIP("a speech module is installed on this machine; a program without its own would use it");
     }
     // A copy of the tool in a prefix of its own, as a package unpacked anywhere would have it.
@@ -155,7 +155,7 @@ void TestTtsSay::findsTheSpeechModuleUnderItsOwnPrefixOrFails() {
         QDir::cleanPath(QFileInfo(program).path() + QStringLiteral("/" CW_MODULE_DIR_FROM_PROGRAM));
     QVERIFY(QDir().mkpath(moduleDir));
     QVERIFY(
-        QFile::copy(QStringLiteral(CW_FLITE_MODULE), moduleDir + QStringLiteral("/chatterwisp-flite.so")));
+        QFile::copy(QStringLiteral(CW_FLITE_MODULE), moduleDir + QStringLiteral("/" CW_FLITE_MODULE_NAME)));
     QProcess with;
     sayHello(with);
     QCOMPARE(with.exitCode(), 0);

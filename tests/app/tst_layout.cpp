@@ -143,6 +143,23 @@ private slots:
         }
     }
 
+    void clipboardBoxPaintsGreyBehindWhiteText() {
+        QCheckBox& box = *h->window->chkpaste;
+        const QImage drawn = box.grab().toImage();
+        // Far right of the box, past its caption: nothing but its own background.
+        const QPoint background(drawn.width() - 3, drawn.height() / 2);
+        QCOMPARE(drawn.pixelColor(background), QColor(128, 128, 128));
+        // The caption is drawn in white: some pixel of the text area is much lighter than the grey.
+        const QRect caption(25, 0, 150, drawn.height());
+        int lightest = 0;
+        for (int y = caption.top(); y <= caption.bottom(); ++y) {
+            for (int x = caption.left(); x <= caption.right(); ++x) {
+                lightest = std::max(lightest, qGray(drawn.pixel(x, y)));
+            }
+        }
+        QVERIFY2(lightest > 230, qPrintable(QString::number(lightest)));
+    }
+
     void captionsFitTheirControls() {
         QCOMPARE(QFontInfo(dialogFont()).family(), QStringLiteral("Liberation Sans"));
         const QList<QAbstractButton*> buttons = h->window->findChildren<QAbstractButton*>();

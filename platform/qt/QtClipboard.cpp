@@ -23,22 +23,28 @@ public:
 } // namespace
 
 QtClipboard::QtClipboard(qint64 maxTextBytes, QObject* parent)
-    : QObject(parent), maxTextBytes_(maxTextBytes) {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return;
+    : QObject(parent), maxTextBytes_(maxTextBytes),
+      offThread_(QGuiApplication::platformName() == QLatin1String("xcb")) {}
+
+QObject* QtClipboard::worker() {
+    // Made at the first read, not at start-up: an X connection of its own is a round of work for the X server
+    // just when the main window is being shown, for a feature the user may never switch on.
+    if (!worker_) {
+        auto* worker = new SelectionWorker;
+        worker->moveToThread(&thread_);
+        connect(&thread_, &QThread::finished, worker, &QObject::deleteLater);
+        thread_.setObjectName(QStringLiteral("clipboard reader"));
+        thread_.start();
+        worker_ = worker;
+        const qint64 maxTextBytes = maxTextBytes_;
+        QMetaObject::invokeMethod(worker, [worker, maxTextBytes] {
+            worker->reader = std::make_unique<XcbSelectionReader>(QByteArray(), maxTextBytes);
+            if (!worker->reader->connected()) {
+                qCWarning(lcClipboard) << "no X connection for reading the clipboard; reads will fail";
+            }
+        });
     }
-    auto* worker = new SelectionWorker;
-    worker->moveToThread(&thread_);
-    connect(&thread_, &QThread::finished, worker, &QObject::deleteLater);
-    thread_.setObjectName(QStringLiteral("clipboard reader"));
-    thread_.start();
-    worker_ = worker;
-    QMetaObject::invokeMethod(worker, [worker, maxTextBytes] {
-        worker->reader = std::make_unique<XcbSelectionReader>(QByteArray(), maxTextBytes);
-        if (!worker->reader->connected()) {
-            qCWarning(lcClipboard) << "no X connection for reading the clipboard; reads will fail";
-        }
-    });
+    return worker_;
 }
 
 QtClipboard::~QtClipboard() {
@@ -57,7 +63,7 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
         return;
     }
     inFlight_ = true;
-    if (!worker_) {
+    if (!offThread_) {
         QTimer::singleShot(0, this, [this, done = std::move(done)] {
             inFlight_ = false;
             QString text = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
@@ -73,7 +79,7 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
         });
         return;
     }
-    auto* worker = static_cast<SelectionWorker*>(worker_);
+    auto* worker = static_cast<SelectionWorker*>(this->worker());
     QMetaObject::invokeMethod(worker, [this, worker, done = std::move(done)]() mutable {
         std::optional<QString> text;
         if (worker->reader) {

@@ -11,7 +11,8 @@ namespace cw {
 
 /// The real clipboard. On X11 the text is read by a worker thread over an X connection of its own, with a
 /// time limit, because a clipboard owner that does not answer would otherwise freeze the user-interface
-/// thread for seconds on every read. Elsewhere Qt's clipboard is read directly.
+/// thread for seconds on every read. The thread and its connection are made at the first read. Elsewhere Qt's
+/// clipboard is read directly.
 class QtClipboard : public QObject, public IClipboard {
     Q_OBJECT
 public:
@@ -26,12 +27,15 @@ public:
     void requestText(std::function<void(std::optional<QString>)> done) override;
 
     /// Whether reads go through the worker thread's own X connection.
-    bool readsOffThread() const { return worker_ != nullptr; }
+    bool readsOffThread() const { return offThread_; }
 
 private:
+    QObject* worker(); // made at the first read
+
     QThread thread_;
     QObject* worker_ = nullptr; // lives in thread_, deleted when it finishes
     qint64 maxTextBytes_;
+    bool offThread_;
     bool inFlight_ = false;
 };
 

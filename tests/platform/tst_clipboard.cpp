@@ -76,6 +76,19 @@ bool readsText(XcbSelectionReader& reader, std::optional<QByteArray>& text) {
     return text && !text->isEmpty();
 }
 
+// The names of this process's threads.
+QByteArrayList threadNames() {
+    QByteArrayList names;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+        if (comm.open(QIODevice::ReadOnly)) {
+            names.append(comm.readAll().trimmed());
+        }
+    }
+    return names;
+}
+
 } // namespace
 
 class ClipboardTest : public QObject {
@@ -150,8 +163,11 @@ private slots:
         QTRY_VERIFY(readsText(probe, read));
         QCOMPARE(*read, QByteArray("first"));
 
+        const qsizetype threadsBefore = threadNames().size();
         QtClipboard clipboard;
         QVERIFY(clipboard.readsOffThread());
+        // The reader's thread and X connection wait for the first read: none of it at start-up.
+        QCOMPARE(threadNames().size(), threadsBefore);
         std::optional<QString> first;
         bool firstDone = false;
         clipboard.requestText([&](std::optional<QString> text) {
@@ -169,6 +185,7 @@ private slots:
         QVERIFY(!firstDone);
         QTRY_VERIFY(firstDone);
         QCOMPARE(first, std::optional<QString>(QStringLiteral("first")));
+        QVERIFY(threadNames().contains("clipboard reade")); // names are cut to 15 characters
 
         // Once the first is done, reading is possible again.
         bool thirdDone = false;

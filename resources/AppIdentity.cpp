@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QPixmap>
+#include <QResource>
 #include <QSettings>
 
 // The resources live in a static library, so nothing would pull them into the program unless asked for.
@@ -27,18 +28,66 @@ QString iconResourcePath() {
     return QStringLiteral(":/chatterwisp/chatterwisp-32.png");
 }
 
-QIcon appIcon() {
-    // Read as PNG outright: a reader left to detect the format first loads every installed image format
-    // plugin to ask it, about 3 ms before the main window could be shown.
-    QIcon icon;
+namespace {
+
+// The window icon's sizes as tools/iconrender --pixels stored them; none if the data is not whole.
+QList<QImage> storedIconImages() {
+    const QResource resource(QStringLiteral(":/chatterwisp/window-icon.argb"));
+    const QByteArray data = resource.uncompressedData();
+    QList<QImage> images;
+    qsizetype at = 0;
+    auto readSide = [&](int& side) {
+        if (data.size() - at < 4) {
+            return false;
+        }
+        side = 0;
+        for (int byte = 0; byte < 4; ++byte) {
+            side |= static_cast<int>(static_cast<unsigned char>(data[at + byte])) << (8 * byte);
+        }
+        at += 4;
+        return side >= 1 && side <= 1024;
+    };
+    while (at < data.size()) {
+        int width = 0;
+        int height = 0;
+        if (!readSide(width) || !readSide(height) || data.size() - at < qsizetype{width} * height * 4) {
+            return {};
+        }
+        // A copy: the pixmap made from it may share its pixels, and the resource's bytes may be a temporary.
+        images.append(QImage(reinterpret_cast<const uchar*>(data.constData() + at), width, height, width * 4,
+                             QImage::Format_ARGB32_Premultiplied)
+                          .copy());
+        at += qsizetype{width} * height * 4;
+    }
+    return images;
+}
+
+QList<QImage> decodedIconImages() {
+    QList<QImage> images;
     for (const QString& path : {iconResourcePath(), QStringLiteral(":/chatterwisp/chatterwisp-64.png"),
                                 QStringLiteral(":/chatterwisp/chatterwisp-128.png")}) {
-        QImageReader reader(path, "png");
+        QImageReader reader(path, "png"); // never asks each image format plugin whether it reads the file
         reader.setAutoDetectImageFormat(false);
-        const QImage image = reader.read();
-        if (!image.isNull()) {
-            icon.addPixmap(QPixmap::fromImage(image));
+        if (QImage image = reader.read(); !image.isNull()) {
+            images.append(image);
         }
+    }
+    return images;
+}
+
+} // namespace
+
+QIcon appIcon() {
+    // Stored decoded at build time: decoding the PNGs took about a millisecond and a half before the main
+    // window could be shown, most of it Qt looking through every image format plugin for one that reads PNG.
+    ensureResources();
+    QList<QImage> images = storedIconImages();
+    if (images.isEmpty()) {
+        images = decodedIconImages();
+    }
+    QIcon icon;
+    for (const QImage& image : images) {
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
 }

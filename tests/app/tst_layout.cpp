@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorSpace>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -57,6 +58,15 @@ private slots:
         std::sort(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
         QCOMPARE(sizes, (QList<QSize>{{32, 32}, {64, 64}, {128, 128}}));
         QCOMPARE(w.windowIcon().pixmap(QSize(64, 64)).size(), QSize(64, 64));
+        // Each size is its PNG, pixel for pixel, though the icon is stored decoded for a faster start.
+        for (const QString& png : {iconResourcePath(), QStringLiteral(":/chatterwisp/chatterwisp-64.png"),
+                                   QStringLiteral(":/chatterwisp/chatterwisp-128.png")}) {
+            QImage expected = QImage(png).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QVERIFY(!expected.isNull());
+            expected.setColorSpace({}); // the window manager takes plain pixels; only they are compared
+            const QImage drawn = w.windowIcon().pixmap(expected.size()).toImage();
+            QCOMPARE(drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied), expected);
+        }
         const QImage icon(iconResourcePath());
         QCOMPARE(icon.size(), QSize(32, 32));
         QVERIFY(icon.format() == QImage::Format_Indexed8 && icon.colorCount() <= 256);

@@ -1,7 +1,6 @@
 #include "AppIdentity.h"
 
 #include <QFile>
-#include <QImageReader>
 #include <QPixmap>
 #include <QResource>
 #include <QSettings>
@@ -30,7 +29,8 @@ QString iconResourcePath() {
 
 namespace {
 
-// The window icon's sizes as tools/iconrender --pixels stored them; none if the data is not whole.
+// The window icon's sizes as tools/iconrender --pixels stored them; none if the data is not whole (the
+// window then has no icon, which the layout test reports).
 QList<QImage> storedIconImages() {
     const QResource resource(QStringLiteral(":/chatterwisp/window-icon.argb"));
     const QByteArray data = resource.uncompressedData();
@@ -62,31 +62,14 @@ QList<QImage> storedIconImages() {
     return images;
 }
 
-QList<QImage> decodedIconImages() {
-    QList<QImage> images;
-    for (const QString& path : {iconResourcePath(), QStringLiteral(":/chatterwisp/chatterwisp-64.png"),
-                                QStringLiteral(":/chatterwisp/chatterwisp-128.png")}) {
-        QImageReader reader(path, "png"); // never asks each image format plugin whether it reads the file
-        reader.setAutoDetectImageFormat(false);
-        if (QImage image = reader.read(); !image.isNull()) {
-            images.append(image);
-        }
-    }
-    return images;
-}
-
 } // namespace
 
 QIcon appIcon() {
     // Stored decoded at build time: decoding the PNGs took about a millisecond and a half before the main
     // window could be shown, most of it Qt looking through every image format plugin for one that reads PNG.
     ensureResources();
-    QList<QImage> images = storedIconImages();
-    if (images.isEmpty()) {
-        images = decodedIconImages();
-    }
     QIcon icon;
-    for (const QImage& image : images) {
+    for (const QImage& image : storedIconImages()) {
         icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;

@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
     if (args.size() >= 4 && args[1] == QLatin1String("--pixels"))
         return writePixels(args[2], args.mid(3));
     if (args.size() < 4)
-        return fail(QStringLiteral("usage: iconrender ICON.svg OUTPUT-FOLDER SIZE..."));
+        return fail(QStringLiteral(
+            "usage: iconrender ICON.svg OUTPUT-FOLDER SIZE..., or iconrender --pixels OUTPUT IMAGE..."));
 
     QSvgRenderer svg(args[1]);
     if (!svg.isValid())

@@ -77,17 +77,22 @@ bool waitForWindowAt(xcb_connection_t* c, int width, int x, int y, int timeoutMs
     return false;
 }
 
-// Starts a program and returns the milliseconds until its window of the main window's size is mapped, or a
-// negative number when none appeared; the program is still running when this returns.
-double startUntilMapped(QProcess& process, const QString& program, xcb_connection_t* c) {
+double msSince(const QElapsedTimer& timer) {
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+// Starts a program, with `sinceStart` started with it, and returns the milliseconds until its window of the
+// main window's size is mapped, or a negative number when none appeared; the program is still running when
+// this returns.
+double startUntilMapped(QProcess& process, const QString& program, xcb_connection_t* c,
+                        QElapsedTimer& sinceStart) {
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QElapsedTimer timer;
-    timer.start();
+    sinceStart.start();
     process.start(program, {});
     if (!process.waitForStarted() || !waitForMappedWindow(c, 309, 271, 10000)) {
         return -1;
     }
-    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    return msSince(sinceStart);
 }
 
 void printSpread(const char* what, std::vector<double> ms) {
@@ -128,7 +133,8 @@ int main(int argc, char** argv) {
         double bareThisRound = -1;
         {
             QProcess bare;
-            bareThisRound = startUntilMapped(bare, bareWindow, c);
+            QElapsedTimer sinceStart;
+            bareThisRound = startUntilMapped(bare, bareWindow, c, sinceStart);
             if (bareThisRound >= 0) {
                 bareMs.push_back(bareThisRound);
             }
@@ -137,9 +143,8 @@ int main(int argc, char** argv) {
             QThread::msleep(300); // the server has forgotten the window before the next one starts
         }
         QProcess process;
-        QElapsedTimer timer;
-        timer.start();
-        const double shown = startUntilMapped(process, program, c);
+        QElapsedTimer sinceStart;
+        const double shown = startUntilMapped(process, program, c, sinceStart);
         if (shown < 0) {
             std::fprintf(stderr, "bench_startup: the main window did not appear\n");
             return 1;
@@ -149,9 +154,9 @@ int main(int argc, char** argv) {
             overBareMs.push_back(shown - bareThisRound);
         }
         if (waitForMappedWindow(c, 200, 220, 10000)) { // the genie's window maps with his first frame
-            genieMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+            genieMs.push_back(msSince(sinceStart));
             if (waitForWindowAt(c, 200, 676, 385, 10000)) { // swirled in, then floated to his place
-                placedMs.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+                placedMs.push_back(msSince(sinceStart));
             }
         }
         QThread::msleep(4000); // the greeting: the genie and his voice are loaded by then

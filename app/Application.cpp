@@ -1,6 +1,6 @@
 #include "Application.h"
 
-#include "platform/Failure.h"
+#include "core/Failure.h"
 
 #include <QLoggingCategory>
 #include <exception>

@@ -4,8 +4,8 @@
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "TrayIcon.h"
-#include "platform/Failure.h"
-#include "platform/trace/Trace.h"
+#include "core/Failure.h"
+#include "core/Trace.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AboutWindowKeeper.h"
 #include "CustomButton.h"
-#include "HelpWindow.h"
+#include "about/AboutWindowKeeper.h"
+#include "about/HelpWindow.h"
 #include "platform/CharacterService.h"
 #include "platform/Clipboard.h"
 #include "platform/MessageBoxes.h"
@@ -10,7 +10,7 @@
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "platform/SoundDevices.h"
-#include "platform/WindowSkin.h"
+#include "platform/qt/PlainWindowSkin.h"
 #include "speech/MainWindowState.h"
 #include "speech/SpeechCommands.h"
 

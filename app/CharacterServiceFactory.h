@@ -1,12 +1,14 @@
 #pragma once
 
-#include "platform/CharacterService.h"
+#include "character/Agent.h"
 
+#include <QStringList>
 #include <memory>
 
 namespace cw {
 
-/// The character service the program runs with.
-std::unique_ptr<ICharacterService> makeCharacterService();
+/// The character service the program runs with: its characters speak through the speech engine. `folders`
+/// are where character files are looked up; empty: the installed places.
+std::unique_ptr<character::Agent> makeCharacterService(const QStringList& folders = {});
 
 } // namespace cw

@@ -1,7 +1,7 @@
 #include "FailureReport.h"
 
 #include "AppIdentity.h"
-#include "platform/Failure.h"
+#include "core/Failure.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

@@ -6,7 +6,7 @@
 #include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
-#include "platform/trace/Trace.h"
+#include "core/Trace.h"
 
 #include <QIcon>
 #include <QLoggingCategory>

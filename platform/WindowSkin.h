@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QObject>
-#include <QWidgetList>
+#include <QList>
+
+class QWidget;
 
 namespace cw {
 
@@ -12,16 +13,7 @@ public:
     virtual ~IWindowSkin() = default;
 
     /// Receives the program's open windows.
-    virtual void setWindows(const QWidgetList& windows) = 0;
-};
-
-/// The skin this program has: the windows keep the desktop's own look, so it has nothing to do with them.
-class PlainWindowSkin final : public QObject, public IWindowSkin {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-
-    void setWindows(const QWidgetList&) override {}
+    virtual void setWindows(const QList<QWidget*>& windows) = 0;
 };
 
 } // namespace cw

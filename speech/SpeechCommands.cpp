@@ -2,8 +2,8 @@
 
 #include "SpeechRequest.h"
 #include "VoicePresets.h"
-#include "platform/Failure.h"
-#include "platform/trace/Trace.h"
+#include "core/Failure.h"
+#include "core/Trace.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -6,11 +6,11 @@
 //  text,
 //    and with a clipboard owner that no longer answers;
 //  - 1000 rapid clicks on "Say it!", then Stop: time until the queue is empty and until silence.
-#include "Application.h"
-#include "CWmain.h"
-#include "DesktopPlatform.h"
-#include "Fonts.h"
-#include "platform/agent/Agent.h"
+#include "app/Application.h"
+#include "app/CWmain.h"
+#include "app/CharacterServiceFactory.h"
+#include "app/DesktopPlatform.h"
+#include "app/Fonts.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -139,9 +139,8 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     cw::installFontSubstitutes();
     cw::DesktopPlatform platform;
-    cw::agent::Agent::Options options;
-    options.folders = {QStringLiteral(CW_CHARACTER_DIR)}; // the character file built beside the program
-    cw::CWmain window(platform.services(std::make_unique<cw::agent::Agent>(options)));
+    // The character file built beside the program.
+    cw::CWmain window(platform.services(cw::makeCharacterService({QStringLiteral(CW_CHARACTER_DIR)})));
     window.Form_Initialize();
     window.Form_Load();
 

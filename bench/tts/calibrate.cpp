@@ -1,9 +1,9 @@
 // tts_calibrate: measures each built-in voice, uncalibrated: its speaking rate at duration stretch 1 and the
 // median pitch it reaches for a range of f0 targets. The figures go into the voice table of FliteVoice.cpp.
 #include "AudioAnalysis.h"
-#include "platform/tts/FliteVoice.h"
-#include "platform/tts/RequestSynthesizer.h"
-#include "platform/tts/SpeechTags.h"
+#include "tts/FliteVoice.h"
+#include "tts/RequestSynthesizer.h"
+#include "tts/SpeechTags.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

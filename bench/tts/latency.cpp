@@ -2,10 +2,10 @@
 // default output is a PulseAudio null sink whose monitor can be recorded.
 //   request to first synthesised samples; request to first audible sample (found in the recording of the
 //   sink's monitor); synthesis real-time factor; Stop to silence; a 1 MB text: first samples, peak memory.
-#include "platform/tts/FliteVoice.h"
-#include "platform/tts/RequestSynthesizer.h"
-#include "platform/tts/SpeechEngine.h"
-#include "platform/tts/SpeechTags.h"
+#include "tts/FliteVoice.h"
+#include "tts/RequestSynthesizer.h"
+#include "tts/SpeechEngine.h"
+#include "tts/SpeechTags.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

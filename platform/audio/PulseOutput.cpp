@@ -1,6 +1,6 @@
-#include "platform/audio/PulseOutput.h"
+#include "PulseOutput.h"
 
-#include "platform/trace/Trace.h"
+#include "core/Trace.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>

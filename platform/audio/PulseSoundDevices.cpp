@@ -1,6 +1,6 @@
-#include "platform/audio/PulseSoundDevices.h"
+#include "PulseSoundDevices.h"
 
-#include "platform/audio/PulseOutput.h"
+#include "PulseOutput.h"
 
 namespace cw {
 

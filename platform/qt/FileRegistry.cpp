@@ -1,6 +1,6 @@
 #include "FileRegistry.h"
 
-#include "platform/files/BoundedFile.h"
+#include "core/BoundedFile.h"
 
 #include <QLoggingCategory>
 #include <QStandardPaths>

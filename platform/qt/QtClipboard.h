@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/TextLimits.h"
 #include "platform/Clipboard.h"
-#include "platform/TextLimits.h"
 
 #include <QObject>
 #include <QThread>

@@ -1,6 +1,6 @@
 #include "QtShell.h"
 
-#include "platform/Failure.h"
+#include "core/Failure.h"
 
 #include <QDesktopServices>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TextLimits.h"
+#include "core/TextLimits.h"
 
 #include <QByteArray>
 #include <chrono>

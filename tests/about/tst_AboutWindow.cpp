@@ -1,10 +1,10 @@
 // The About window: what it shows, where, and how it opens, closes and hands its windows to the skin.
-#include "AboutWindowKeeper.h"
 #include "FakeRegistry.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingShell.h"
 #include "RecordingWindowSkin.h"
-#include "frmAbout.h"
+#include "about/AboutWindowKeeper.h"
+#include "about/frmAbout.h"
 
 #include <QLabel>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // The Help window: one at a time, modeless above the main window, and covering what a user needs.
-#include "HelpWindow.h"
+#include "about/HelpWindow.h"
 
 #include <QPointer>
 #include <QRegularExpression>

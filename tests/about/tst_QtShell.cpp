@@ -1,6 +1,6 @@
 // The desktop shell: links handed to the desktop, the file test, and programs started without a shell.
 #include "TestFiles.h"
-#include "platform/Failure.h"
+#include "core/Failure.h"
 #include "platform/qt/QtShell.h"
 
 #include <QDesktopServices>

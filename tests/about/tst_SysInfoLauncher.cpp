@@ -3,7 +3,7 @@
 #include "FakeRegistry.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingShell.h"
-#include "SysInfoLauncher.h"
+#include "about/SysInfoLauncher.h"
 #include "platform/qt/FileRegistry.h"
 #include "platform/qt/QtShell.h"
 

@@ -1,12 +1,12 @@
 // Windows on a small screen: Help, About and the message boxes open within the screen's available area, with
 // every button on it. Runs on an offscreen screen of 640 x 480.
-#include "AboutWindowKeeper.h"
 #include "FakeRegistry.h"
-#include "HelpWindow.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingShell.h"
 #include "RecordingWindowSkin.h"
-#include "frmAbout.h"
+#include "about/AboutWindowKeeper.h"
+#include "about/HelpWindow.h"
+#include "about/frmAbout.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/WindowFit.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "CWmain.h"
 #include "FakeClipboard.h"
 #include "FakeSoundDevices.h"
 #include "RecordingCharacter.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingNotificationArea.h"
+#include "app/CWmain.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 

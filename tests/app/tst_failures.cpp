@@ -1,9 +1,9 @@
 // A failing handler: it stops at the failing step, and the program reports once and ends with status 1, from
 // the event loop, without any exception passing through Qt.
-#include "Application.h"
-#include "FailureReport.h"
 #include "MainWindowHarness.h"
-#include "platform/Failure.h"
+#include "app/Application.h"
+#include "app/FailureReport.h"
+#include "core/Failure.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>

@@ -1,7 +1,7 @@
 // The main window as laid out: geometry, keyboard order, access keys, field limits, wrapping and tooltips.
 #include "AppIdentity.h"
-#include "Fonts.h"
 #include "MainWindowHarness.h"
+#include "app/Fonts.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // Start-up and shutdown of the main window, against recording fakes.
-#include "FailureReport.h"
 #include "MainWindowHarness.h"
-#include "TrayIcon.h"
+#include "app/FailureReport.h"
+#include "app/TrayIcon.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -1,7 +1,8 @@
 // The request trace of a Say it: the real main window and the real character engine, with the trace switched
 // on as a developer would, read back through a message handler.
 #include "MainWindowHarness.h"
-#include "platform/agent/Agent.h"
+#include "app/CharacterServiceFactory.h"
+#include "character/Agent.h"
 
 #include <QLoggingCategory>
 #include <QMutex>
@@ -61,9 +62,7 @@ QStringList namesSince(const QList<Step>& all, const QString& first) {
 // The main window on the real character service, which loads the genie built with the program.
 struct TracedWindow {
     TracedWindow() {
-        agent::Agent::Options options;
-        options.folders = {QStringLiteral(CW_CHARACTER_DIR)};
-        auto service = std::make_unique<agent::Agent>(options);
+        auto service = makeCharacterService({QStringLiteral(CW_CHARACTER_DIR)});
         agent = service.get();
         window = std::make_unique<CWmain>(
             PlatformServices{std::move(service), tray, clipboard, messageBoxes, sound, shell, registry});
@@ -73,10 +72,10 @@ struct TracedWindow {
 
     // Ends the start-up greeting, so a Say it is served at once.
     void quiet() {
-        agent::CharacterEngine& engine = agent->character(QStringLiteral("Genie"))->engine();
+        character::CharacterEngine& engine = agent->character(QStringLiteral("Genie"))->engine();
         QTRY_VERIFY(engine.isVisible());
         window->cmdShut_Click();
-        QTRY_COMPARE(engine.activity(), agent::CharacterEngine::Activity::None);
+        QTRY_COMPARE(engine.activity(), character::CharacterEngine::Activity::None);
     }
 
     QStringList log;
@@ -86,7 +85,7 @@ struct TracedWindow {
     FakeSoundDevices sound{1};
     MainWindowHarness::UnusedShell shell;
     MainWindowHarness::EmptyRegistry registry;
-    agent::Agent* agent = nullptr;
+    character::Agent* agent = nullptr;
     std::unique_ptr<CWmain> window;
 };
 
@@ -164,8 +163,8 @@ private slots:
         TracedWindow traced;
         traced.quiet();
         QTest::mouseClick(traced.window->Button, Qt::LeftButton);
-        agent::CharacterEngine& engine = traced.agent->character(QStringLiteral("Genie"))->engine();
-        QTRY_COMPARE(engine.activity(), agent::CharacterEngine::Activity::Speaking);
+        character::CharacterEngine& engine = traced.agent->character(QStringLiteral("Genie"))->engine();
+        QTRY_COMPARE(engine.activity(), character::CharacterEngine::Activity::Speaking);
         QVERIFY(stepsSoFar().isEmpty());
     }
 };

@@ -1,6 +1,6 @@
 // The tray icon: its tip, and which events bring the main window back.
 #include "MainWindowHarness.h"
-#include "TrayIcon.h"
+#include "app/TrayIcon.h"
 
 #include <QtTest>
 

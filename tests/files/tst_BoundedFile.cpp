@@ -1,6 +1,6 @@
 // Reading a path that may hold anything: only a regular file within the bound is read, and nothing at the
 // path (a FIFO with no writer, a device that never ends, a folder) can hold the reader up.
-#include "platform/files/BoundedFile.h"
+#include "core/BoundedFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/Failure.h"
 #include "platform/CharacterService.h"
-#include "platform/Failure.h"
 
 #include <QSet>
 #include <QString>

@@ -2,8 +2,8 @@
 
 // Records what a speech engine reports, one line per signal, so tests can compare whole sequences.
 
-#include "platform/tts/Mouths.h"
-#include "platform/tts/SpeechEngine.h"
+#include "tts/Mouths.h"
+#include "tts/SpeechEngine.h"
 
 #include <QSignalSpy>
 #include <QStringList>

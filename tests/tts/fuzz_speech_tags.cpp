@@ -1,7 +1,7 @@
 // Fuzz target: any bytes as a tagged request. The parser and the text steps after it must never crash, and
 // what they produce must stay inside the balloon text.
-#include "platform/tts/SpeechTags.h"
-#include "platform/tts/TextChunks.h"
+#include "tts/SpeechTags.h"
+#include "tts/TextChunks.h"
 
 #include <cstdint>
 #include <cstdlib>

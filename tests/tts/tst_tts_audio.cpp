@@ -2,7 +2,7 @@
 // Stop ends it and the next request plays.
 #include "EngineRecorder.h"
 #include "platform/audio/PulseOutput.h"
-#include "platform/tts/SpeechEngine.h"
+#include "tts/SpeechEngine.h"
 
 #include <QTest>
 

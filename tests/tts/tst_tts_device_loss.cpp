@@ -5,7 +5,7 @@
 #include "EngineRecorder.h"
 #include "PrivateSoundServer.h"
 #include "platform/audio/PulseSoundDevices.h"
-#include "platform/tts/SpeechEngine.h"
+#include "tts/SpeechEngine.h"
 
 #include <QTest>
 

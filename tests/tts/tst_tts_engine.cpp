@@ -3,7 +3,7 @@
 // missing too.
 #include "EngineRecorder.h"
 #include "platform/audio/PulseOutput.h"
-#include "platform/tts/SpeechEngine.h"
+#include "tts/SpeechEngine.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The stream between the synthesis thread and the listener: the writer waits while it is far enough ahead,
 // the reader's progress lets it on, and an abort wakes a waiting writer and drops what was waiting.
-#include "platform/tts/PcmStream.h"
+#include "tts/PcmStream.h"
 
 #include <QtTest>
 #include <atomic>

@@ -1,9 +1,9 @@
 // Speech synthesised from tagged requests: the voice follows the tags, tags are silent, long texts stream,
 // and the word and mouth timelines of fixed sentences stay as they were.
 #include "AudioAnalysis.h"
-#include "platform/tts/FliteVoice.h"
-#include "platform/tts/RequestSynthesizer.h"
-#include "platform/tts/SpeechTags.h"
+#include "tts/FliteVoice.h"
+#include "tts/RequestSynthesizer.h"
+#include "tts/SpeechTags.h"
 
 #include <QDir>
 #include <QFile>

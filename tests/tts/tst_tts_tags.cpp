@@ -1,5 +1,5 @@
 // The speech-output tag parser: what is shown, what is spoken, and with which voice.
-#include "platform/tts/SpeechTags.h"
+#include "tts/SpeechTags.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The pure steps between a parsed request and its timeline: chunking, reading contexts, mouths, events.
-#include "platform/tts/Mouths.h"
-#include "platform/tts/TextChunks.h"
-#include "platform/tts/Timeline.h"
+#include "tts/Mouths.h"
+#include "tts/TextChunks.h"
+#include "tts/Timeline.h"
 
 #include <QTest>
 

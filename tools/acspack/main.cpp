@@ -1,8 +1,8 @@
 // Packs a character description (JSON and SVG images) into one character file, refusing anything the program
 // would refuse to load.
-#include "platform/agent/CharacterFile.h"
-#include "platform/agent/Description.h"
-#include "platform/agent/FrameRenderer.h"
+#include "character/CharacterFile.h"
+#include "character/Description.h"
+#include "character/FrameRenderer.h"
 
 #include <QGuiApplication>
 #include <QSaveFile>
@@ -18,18 +18,18 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const cw::agent::CharacterData character = cw::agent::readDescription(args[1]);
-        const QByteArray bytes = cw::agent::pack(character);
+        const cw::character::CharacterData character = cw::character::readDescription(args[1]);
+        const QByteArray bytes = cw::character::pack(character);
         // The packed file must read back, and every image must draw, or the program would refuse it.
-        const auto check = std::make_shared<const cw::agent::CharacterData>(cw::agent::unpack(bytes));
-        cw::agent::FrameRenderer renderer(check);
+        const auto check = std::make_shared<const cw::character::CharacterData>(cw::character::unpack(bytes));
+        cw::character::FrameRenderer renderer(check);
         QSaveFile out(args[2]);
         if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
             std::fprintf(stderr, "acspack: cannot write %s: %s\n", qPrintable(args[2]),
                          qPrintable(out.errorString()));
             return 1;
         }
-    } catch (const cw::agent::FormatError& e) {
+    } catch (const cw::character::FormatError& e) {
         std::fprintf(stderr, "acspack: %s\n", e.what());
         return 1;
     }

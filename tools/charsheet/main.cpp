@@ -1,14 +1,15 @@
 // Renders every animation of a character file, frame by frame, onto one PNG contact sheet so a person can
 // review the art: one block per animation with each frame's number, duration, branches, exit and mouth slot.
-#include "platform/agent/CharacterFile.h"
-#include "platform/agent/FrameRenderer.h"
+#include "character/CharacterFile.h"
+#include "character/FrameRenderer.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
 #include <cstdio>
 
-using namespace cw::agent;
+using namespace cw::character;
+using cw::Mouth;
 
 namespace {
 
@@ -100,14 +101,14 @@ int main(int argc, char** argv) {
         p.setFont(title);
         p.drawText(kMargin, y + kTitle - 6, QStringLiteral("Mouths"));
         y += kTitle;
-        for (int m = 0; m < kMouthCount; ++m) {
+        for (int m = 0; m < cw::kMouthCount; ++m) {
             QImage one(data->width, data->height, QImage::Format_ARGB32_Premultiplied);
             one.fill(Qt::transparent);
             QPainter mp(&one);
             const QImage overlay = renderer.renderImage(data->mouths[m], 1.0);
             mp.drawImage((data->width - overlay.width()) / 2, (data->height - overlay.height()) / 2, overlay);
             mp.end();
-            cell(m, one, mouthName(m));
+            cell(m, one, cw::mouthName(Mouth(m)));
         }
         p.end();
         if (!sheet.save(args[2], "PNG"))

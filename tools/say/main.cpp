@@ -1,12 +1,12 @@
 // say: speaks a request with speech-output tags, or writes it to a WAV file, and prints the timeline.
-#include "platform/TextLimits.h"
-#include "platform/files/BoundedFile.h"
-#include "platform/tts/FliteModule.h"
-#include "platform/tts/FliteVoice.h"
-#include "platform/tts/Mouths.h"
-#include "platform/tts/RequestSynthesizer.h"
-#include "platform/tts/SpeechEngine.h"
-#include "platform/tts/SpeechTags.h"
+#include "core/BoundedFile.h"
+#include "core/TextLimits.h"
+#include "tts/FliteModule.h"
+#include "tts/FliteVoice.h"
+#include "tts/Mouths.h"
+#include "tts/RequestSynthesizer.h"
+#include "tts/SpeechEngine.h"
+#include "tts/SpeechTags.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

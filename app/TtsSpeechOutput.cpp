@@ -1,0 +1,55 @@
+#include "TtsSpeechOutput.h"
+
+#include "core/Trace.h"
+#include "tts/SpeechEngine.h"
+
+namespace cw {
+
+namespace {
+
+// The speech engine behind the character's speech output.
+class TtsSpeechOutput final : public character::SpeechOutput {
+    Q_OBJECT
+public:
+    explicit TtsSpeechOutput(const character::VoiceDefaults& defaults) {
+        // The engine takes the three defaults together; a character that gives only some of them gets those
+        // as tags ahead of each request, where the request's own tags still win.
+        if (!defaults.voice.isEmpty() && defaults.pitch > 0 && defaults.speed > 0)
+            engine_.setDefaults(defaults.voice, defaults.pitch, defaults.speed);
+        else
+            prefix_ = defaultTags(defaults);
+        connect(&engine_, &tts::SpeechEngine::started, this, &SpeechOutput::started);
+        connect(&engine_, &tts::SpeechEngine::word, this, &SpeechOutput::word);
+        connect(&engine_, &tts::SpeechEngine::mouth, this, &SpeechOutput::mouth);
+        connect(&engine_, &tts::SpeechEngine::finished, this, &SpeechOutput::finished);
+    }
+    quint64 speak(const QString& taggedRequest) override {
+        trace("speech handed to engine");
+        return engine_.speak(prefix_ + taggedRequest);
+    }
+    void stop() override { engine_.stop(); }
+    void setLanguageID(int languageId) override { engine_.setLanguageID(languageId); }
+
+private:
+    tts::SpeechEngine engine_;
+    QString prefix_;
+};
+
+} // namespace
+
+std::unique_ptr<character::SpeechOutput> makeSpeechOutput(const character::VoiceDefaults& defaults) {
+    return std::make_unique<TtsSpeechOutput>(defaults);
+}
+
+QString defaultTags(const character::VoiceDefaults& defaults) {
+    QString tags;
+    if (defaults.pitch > 0)
+        tags += QStringLiteral("\\Pit=%1\\").arg(defaults.pitch);
+    if (defaults.speed > 0)
+        tags += QStringLiteral("\\Spd=%1\\").arg(defaults.speed);
+    return tags;
+}
+
+} // namespace cw
+
+#include "TtsSpeechOutput.moc"

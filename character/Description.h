@@ -1,0 +1,16 @@
+#pragma once
+
+#include "character/CharacterData.h"
+
+#include <QString>
+
+namespace cw::character {
+
+/// Reads a readable character description (genie.json) and the SVG images it names, relative to its folder,
+/// and validates the result. Throws FormatError naming the file, the place in it and the problem.
+CharacterData readDescription(const QString& jsonPath);
+
+/// The same from bytes; `folder` is where the images' file names are looked up.
+CharacterData parseDescription(const QByteArray& json, const QString& folder);
+
+} // namespace cw::character

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "character/CharacterData.h"
+#include "character/CharacterFile.h"
+#include "character/Clock.h"
+#include "character/Description.h"
+#include "character/SpeechOutput.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace cw::character::test {
+
+/// The folder of the small test characters.
+inline QString dataDir() {
+    return QStringLiteral(CW_CHARACTER_TEST_DATA);
+}
+
+/// The test character "Tiny": a few coloured rectangles with every animation the program plays.
+inline std::shared_ptr<const CharacterData> tiny() {
+    static const auto data =
+        std::make_shared<const CharacterData>(readDescription(dataDir() + QStringLiteral("/tiny/tiny.json")));
+    return data;
+}
+
+/// A clock moved by hand. advance() walks through time in order, waking the engine at exactly the times it
+/// asked for and letting observers (a scripted speech timeline) act at every millisecond in between.
+class ManualClock final : public Clock {
+    Q_OBJECT
+public:
+    qint64 now() const override { return now_; }
+    void wakeAt(qint64 at) override { wake_ = at; }
+    void cancel() override { wake_ = -1; }
+
+    void advance(qint64 ms) {
+        const qint64 target = now_ + ms;
+        for (;;) {
+            for (int guard = 0; wake_ >= 0 && wake_ <= now_ && guard < 1000; ++guard) {
+                wake_ = -1;
+                emit due();
+            }
+            if (now_ >= target)
+                break;
+            qint64 next = target;
+            if (!observers_.empty())
+                next = now_ + 1;
+            else if (wake_ > now_)
+                next = std::min(next, wake_);
+            now_ = next;
+            for (const auto& observe : observers_)
+                observe(now_);
+        }
+    }
+    void observe(std::function<void(qint64)> observer) { observers_.push_back(std::move(observer)); }
+    qint64 wake() const { return wake_; }
+
+private:
+    qint64 now_ = 0;
+    qint64 wake_ = -1;
+    std::vector<std::function<void(qint64)>> observers_;
+};
+
+/// Speech that plays a fixed timeline (times relative to the start of each request) on a ManualClock and
+/// records what it was asked.
+class ScriptedSpeech final : public SpeechOutput {
+    Q_OBJECT
+public:
+    struct Event {
+        enum Kind { Started, Word, MouthShape, Finished } kind;
+        qint64 at;
+        int start = 0;
+        int length = 0;
+        Mouth shape = Mouth::Closed;
+    };
+
+    explicit ScriptedSpeech(ManualClock& clock) : clock_(clock) {
+        clock_.observe([this](qint64 now) { run(now); });
+    }
+
+    /// The default script: "Hello there" over 600 ms.
+    std::vector<Event> script{{Event::Started, 0},
+                              {Event::Word, 50, 0, 5},
+                              {Event::MouthShape, 50, 0, 0, Mouth::Wide1},
+                              {Event::MouthShape, 200, 0, 0, Mouth::Narrow},
+                              {Event::Word, 300, 6, 5},
+                              {Event::MouthShape, 300, 0, 0, Mouth::Medium},
+                              {Event::MouthShape, 500, 0, 0, Mouth::Closed},
+                              {Event::Finished, 600}};
+    QString balloonText = QStringLiteral("Hello there");
+
+    quint64 speak(const QString& taggedRequest) override {
+        requests << taggedRequest;
+        id_ = ++lastId_;
+        start_ = clock_.now();
+        next_ = 0;
+        return id_;
+    }
+    void stop() override {
+        ++stops;
+        if (id_ != 0)
+            emit finished(std::exchange(id_, 0));
+    }
+    void setLanguageID(int languageId) override { languages << languageId; }
+    bool speaking() const { return id_ != 0; }
+
+    QStringList requests;
+    QList<int> languages;
+    int stops = 0;
+
+private:
+    void run(qint64 now) {
+        while (id_ != 0 && next_ < script.size() && start_ + script[next_].at <= now) {
+            const Event e = script[next_++];
+            const quint64 id = id_;
+            switch (e.kind) {
+            case Event::Started:
+                emit started(id, balloonText);
+                break;
+            case Event::Word:
+                emit word(id, e.start, e.length);
+                break;
+            case Event::MouthShape:
+                emit mouth(id, e.shape);
+                break;
+            case Event::Finished:
+                id_ = 0;
+                emit finished(id);
+                break;
+            }
+        }
+    }
+
+    ManualClock& clock_;
+    quint64 id_ = 0;
+    quint64 lastId_ = 0;
+    qint64 start_ = 0;
+    std::size_t next_ = 0;
+};
+
+/// Packs the tiny character into "genie.acs" in a folder, for tests that load it by its bare name.
+inline bool writeTinyCharacterFile(const QTemporaryDir& dir) {
+    QFile file(dir.filePath(QStringLiteral("genie.acs")));
+    return file.open(QIODevice::WriteOnly) && file.write(pack(*tiny())) > 0;
+}
+
+} // namespace cw::character::test

@@ -1,0 +1,246 @@
+// Drawing frames, the character window and the balloon on the offscreen platform.
+#include "CharacterTestSupport.h"
+
+#include "character/BalloonWindow.h"
+#include "character/CharacterEngine.h"
+#include "character/CharacterWindow.h"
+#include "character/FrameRenderer.h"
+
+#include <QTest>
+
+using namespace cw::character;
+using cw::Mouth;
+using namespace cw::character::test;
+
+namespace {
+
+constexpr QRgb kBody = 0xff2060ff;
+constexpr QRgb kHead = 0xff20a040;
+constexpr QRgb kSpark = 0xffffd000;
+constexpr QRgb kWide1 = 0xffff0000;
+
+int anim(const char* name) {
+    return tiny()->findAnimation(QString::fromLatin1(name));
+}
+
+struct WindowRig {
+    ManualClock clock;
+    ScriptedSpeech speech{clock};
+    CharacterEngine engine{tiny(), clock, speech};
+    FrameRenderer renderer{tiny()};
+    CharacterWindow window{engine, renderer};
+
+    WindowRig() {
+        engine.setRandom([](int) { return 0; });
+        engine.setPosition({100, 100});
+    }
+    void run(qint64 ms) {
+        clock.advance(ms);
+        QCoreApplication::processEvents();
+    }
+};
+
+} // namespace
+
+class TestAgentRender : public QObject {
+    Q_OBJECT
+private slots:
+    void layersAreDrawnInPlace() {
+        FrameRenderer r(tiny());
+        const QImage rest = r.render(anim("RestPose"), 0, std::nullopt, 1.0);
+        QCOMPARE(rest.size(), QSize(40, 40));
+        QCOMPARE(rest.pixel(1, 1), 0u); // nothing drawn there
+        QCOMPARE(rest.pixel(20, 25), kBody);
+        QCOMPARE(rest.pixel(20, 5), kHead); // the later layer in front
+        QCOMPARE(rest.pixel(30, 12), kBody);
+
+        // Rotated 45 degrees clockwise about the image's top-left corner, the body leaves that spot.
+        const QImage spun = r.render(anim("Spin"), 0, std::nullopt, 1.0);
+        QCOMPARE(qAlpha(spun.pixel(30, 12)), 0);
+        QCOMPARE(spun.pixel(7, 35), kBody);
+
+        // Half opacity.
+        const QImage faded = r.render(anim("Blink"), 1, std::nullopt, 1.0);
+        QVERIFY(std::abs(qAlpha(faded.pixel(20, 25)) - 128) <= 2);
+
+        // Scaled about its centre: a 4 x 4 spark at (2, 2) twice as large covers (0, 0) to (8, 8).
+        const QImage magic = r.render(anim("DoMagic2"), 0, std::nullopt, 1.0);
+        QCOMPARE(magic.pixel(1, 1), kSpark);
+        QCOMPARE(magic.pixel(7, 7), kSpark);
+    }
+
+    void sharpAtDevicePixelRatioTwo() {
+        FrameRenderer r(tiny());
+        const QImage img = r.render(anim("RestPose"), 0, std::nullopt, 2.0);
+        QCOMPARE(img.size(), QSize(80, 80));
+        QCOMPARE(img.devicePixelRatio(), 2.0);
+        QCOMPARE(img.pixel(40, 50), kBody);
+        QCOMPARE(img.pixel(40, 10), kHead);
+        QCOMPARE(img.pixel(9, 19), 0u); // the body's edge falls exactly on a pixel edge
+        QCOMPARE(img.pixel(10, 20), kBody);
+    }
+
+    void mouthOverlayOnlyWhereTheFrameCanSpeak() {
+        FrameRenderer r(tiny());
+        QCOMPARE(r.render(anim("Read"), 1, Mouth::Wide1, 1.0).pixel(20, 22), kWide1);
+        QCOMPARE(r.render(anim("Read"), 1, std::nullopt, 1.0).pixel(20, 22), kBody);
+        QCOMPARE(r.render(anim("Read"), 0, Mouth::Wide1, 1.0).pixel(20, 22), kBody);
+    }
+
+    void unreadableImagesAreRefused() {
+        auto data = std::make_shared<CharacterData>(*tiny());
+        data->images[0].svg = R"(<svg xmlns="http://www.w3.org/2000/svg"><rect/></svg>)"; // no size at all
+        QVERIFY_THROWS_EXCEPTION(FormatError, FrameRenderer{data});
+    }
+
+    void imagesWithADeclaredSizeAreReadWhenFirstDrawn() {
+        // Such an image is parsed when a frame first needs it; one that cannot be read then is left out and
+        // the rest of the frame is drawn. (Loading a character file refuses a document that is not
+        // well-formed.)
+        auto data = std::make_shared<CharacterData>(*tiny());
+        for (Image& image : data->images) {
+            if (image.name == u"body")
+                image.svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="30" height="30"><rect)";
+        }
+        FrameRenderer r(data);
+        QCOMPARE(r.imageSize(0).isEmpty(), false);
+        QImage rest;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("body.*cannot be read")));
+        rest = r.render(anim("RestPose"), 0, std::nullopt, 1.0);
+        QCOMPARE(rest.pixel(20, 25), 0u);   // the body is left out
+        QCOMPARE(rest.pixel(20, 5), kHead); // the head is drawn
+    }
+
+    void windowIsAFramelessToolOnTop() {
+        WindowRig rig;
+        const Qt::WindowFlags flags = rig.window.windowFlags();
+        QVERIFY(flags.testFlag(Qt::Tool));
+        QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+        QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+        QVERIFY(rig.window.testAttribute(Qt::WA_TranslucentBackground));
+        QVERIFY(rig.window.testAttribute(Qt::WA_ShowWithoutActivating));
+        QCOMPARE(rig.window.size(), QSize(40, 40));
+        QVERIFY(!rig.window.isVisible());
+
+        rig.engine.show();
+        rig.run(1000);
+        QVERIFY(rig.window.isVisible());
+        QCOMPARE(rig.window.pos(), QPoint(100, 100));
+        // Clicks pass through where nothing is drawn.
+        QVERIFY(rig.window.inputRegion().contains(QPoint(20, 25)));
+        QVERIFY(!rig.window.inputRegion().contains(QPoint(1, 1)));
+
+        rig.engine.moveTo({300, 200});
+        rig.run(1100);
+        QCOMPARE(rig.window.pos(), QPoint(300, 200));
+        rig.engine.hide();
+        rig.run(1000);
+        QVERIFY(!rig.window.isVisible());
+    }
+
+    void nothingIsDrawnWhenNothingChanges() {
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        const int before = rig.window.framesComposed();
+        rig.run(30'000);
+        QCOMPARE(rig.window.framesComposed(), before);
+        QCOMPARE(rig.clock.wake(), -1);
+
+        // Each frame change is drawn (once).
+        rig.engine.play(QStringLiteral("Greet"));
+        rig.run(0);
+        rig.run(100);
+        rig.run(100);
+        QCOMPARE(rig.window.framesComposed(), before + 3);
+    }
+
+    void draggingMovesTheCharacter() {
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QTest::mousePress(&rig.window, Qt::LeftButton, {}, QPoint(20, 25));
+        QTest::mouseMove(&rig.window, QPoint(30, 45));
+        QTest::mouseRelease(&rig.window, Qt::LeftButton, {}, QPoint(30, 45));
+        QCOMPARE(rig.engine.position(), QPoint(110, 120));
+        QCOMPARE(rig.window.pos(), QPoint(110, 120));
+    }
+
+    void balloonShowsTheAudibleWords() {
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        rig.engine.speak(QStringLiteral("Hello there"));
+        rig.run(60);
+        BalloonWindow& balloon = rig.window.balloon();
+        QVERIFY(balloon.isVisible());
+        const QRect frame(rig.window.pos(), rig.window.size());
+        QVERIFY(!balloon.geometry().intersects(frame.adjusted(0, 10, 0, 0)));
+        rig.run(3000);
+        QVERIFY(!balloon.isVisible());
+    }
+
+    void gettingReadyForSpeechShowsNothing() {
+        // Once the character stands still the window gets ready for the first speech off screen: no balloon
+        // appears, the frame stays as it is, and the first speech shows only its own words.
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        const int composed = rig.window.framesComposed();
+        const QImage frame = rig.window.frameImage();
+        rig.run(0);
+        BalloonWindow& balloon = rig.window.balloon();
+        QVERIFY(!balloon.isVisible());
+        QCOMPARE(rig.window.framesComposed(), composed);
+        QCOMPARE(rig.window.frameImage(), frame);
+        rig.engine.speak(QStringLiteral("Hi"));
+        rig.run(60);
+        QVERIFY(balloon.isVisible());
+        QCOMPARE(balloon.lineCount(), 1);
+        QVERIFY(balloon.width() < 200);
+    }
+
+    void longTextScrolls() {
+        BalloonStyle style;
+        style.lines = 2;
+        style.charsPerLine = 16;
+        BalloonWindow balloon(style);
+        const QString text =
+            QStringLiteral("one two three four five six seven eight nine ten eleven twelve thirteen");
+        balloon.setText(text, 3);
+        QVERIFY2(balloon.lineCount() >= 4, qPrintable(QString::number(balloon.lineCount())));
+        QCOMPARE(balloon.visibleLines(), 2);
+        QCOMPARE(balloon.firstVisibleLine(), 0);
+        balloon.setText(text, int(text.size()));
+        QCOMPARE(balloon.firstVisibleLine(), balloon.lineCount() - 2);
+
+        // Short text: a single line, no scrolling.
+        balloon.setText(QStringLiteral("Hi"), 2);
+        QCOMPARE(balloon.lineCount(), 1);
+        QCOMPARE(balloon.visibleLines(), 1);
+    }
+
+    void balloonGoesAboveOrBesideNearAnEdge() {
+        BalloonWindow balloon(BalloonStyle{});
+        balloon.setText(QStringLiteral("Hello there"), 11);
+        const QRect screen(0, 0, 1280, 800);
+        balloon.place(QRect(600, 400, 200, 220), screen);
+        QCOMPARE(balloon.side(), BalloonWindow::Side::Above);
+        QVERIFY(balloon.geometry().bottom() <= 400);
+        QVERIFY(screen.contains(balloon.geometry()));
+
+        balloon.place(QRect(600, 0, 200, 220), screen); // at the top edge: beside
+        QCOMPARE(balloon.side(), BalloonWindow::Side::Right);
+        QVERIFY(balloon.geometry().left() >= 800);
+
+        balloon.place(QRect(1080, 0, 200, 220), screen); // top-right corner: the other side
+        QCOMPARE(balloon.side(), BalloonWindow::Side::Left);
+        QVERIFY(balloon.geometry().right() < 1080);
+        QVERIFY(screen.contains(balloon.geometry()));
+    }
+};
+
+QTEST_MAIN(TestAgentRender)
+#include "tst_character_render.moc"

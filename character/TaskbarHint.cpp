@@ -3,16 +3,13 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#ifdef CW_CHARACTER_XCB
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
-#endif
 
 namespace cw::character {
 
-void keepOffTaskbar([[maybe_unused]] QWidget& window) {
-#ifdef CW_CHARACTER_XCB
+void keepOffTaskbar(QWidget& window) {
     // Qt has no setting for this: a tool window is typed "utility", which some taskbars still list. The
     // window manager owns _NET_WM_STATE once the window is mapped, so the change is requested by a client
     // message.
@@ -46,7 +43,6 @@ void keepOffTaskbar([[maybe_unused]] QWidget& window) {
     xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
     xcb_flush(c);
-#endif
 }
 
 } // namespace cw::character

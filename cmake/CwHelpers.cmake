@@ -35,24 +35,21 @@ function(cw_add_fuzz_target)
     endif()
 endfunction()
 
-# cw_layer_headers(target FOLDER folder [HEADERS name...])
-# Gives a library's headers to the code that links it, and to nothing else: they are reached as
-# "<folder>/<name>" through an include folder of the target's own in the build tree, which holds links to just
-# those headers (every header of the folder unless HEADERS names some). No library has the source root on its
-# include path, so code that includes a header of a layer it does not link fails to compile.
+# cw_layer_headers(target FOLDER folder)
+# Gives a library's headers (the .h files among the sources it lists) to the code that links it, and to nothing
+# else: they are reached as "<folder>/<name>" through an include folder of the target's own in the build tree,
+# which holds links to just those headers. No library has the source root on its include path, so code that
+# includes a header of a layer it does not link fails to compile.
 function(cw_layer_headers target)
-    cmake_parse_arguments(L "" "FOLDER" "HEADERS" ${ARGN})
+    cmake_parse_arguments(L "" "FOLDER" "" ${ARGN})
     set(root ${CMAKE_BINARY_DIR}/layers/${target})
     file(REMOVE_RECURSE ${root})
     file(MAKE_DIRECTORY ${root}/${L_FOLDER})
-    if(L_HEADERS)
-        list(TRANSFORM L_HEADERS PREPEND ${PROJECT_SOURCE_DIR}/${L_FOLDER}/ OUTPUT_VARIABLE headers)
-    else()
-        file(GLOB headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${L_FOLDER}/*.h)
-    endif()
-    foreach(header IN LISTS headers)
+    get_target_property(sources ${target} SOURCES)
+    list(FILTER sources INCLUDE REGEX "\\.h$")
+    foreach(header IN LISTS sources)
         get_filename_component(name ${header} NAME)
-        file(CREATE_LINK ${header} ${root}/${L_FOLDER}/${name} SYMBOLIC)
+        file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${L_FOLDER}/${name} ${root}/${L_FOLDER}/${name} SYMBOLIC)
     endforeach()
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "INTERFACE_LIBRARY")

@@ -2,6 +2,8 @@
 
 #include "platform/WindowSkin.h"
 
+#include <QWidgetList>
+
 namespace cw::test {
 
 /// Keeps the windows it was last handed and counts the hand-overs.

@@ -243,7 +243,7 @@ void CWmain::connectHandlers() {
     connect(chkpaste, &QCheckBox::clicked, this, handler([this] { chkpaste_Click(); }));
     connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
     services_.notificationArea.setEventHandler(
-        [this](int mouseMessage) { handler([this, mouseMessage] { Form_MouseMove(mouseMessage); })(); });
+        [this](TrayEvent event) { handler([this, event] { Form_MouseMove(trayMessage(event)); })(); });
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {
@@ -288,7 +288,7 @@ void CWmain::Form_Initialize() {
 }
 
 void CWmain::fillTrayIconData() {
-    state_.TrayIconData = makeTrayIconData(static_cast<std::uintptr_t>(winId()), windowIcon(), appIdentity());
+    state_.TrayIconData = makeTrayIconData(windowIcon(), appIdentity());
 }
 
 void CWmain::Form_Load() {

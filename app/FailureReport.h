@@ -1,7 +1,7 @@
 #pragma once
 
+#include "TrayIcon.h"
 #include "platform/MessageBoxes.h"
-#include "platform/NotificationArea.h"
 
 #include <QObject>
 #include <QString>

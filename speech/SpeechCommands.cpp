@@ -15,7 +15,7 @@
 
 namespace cw {
 
-SpeechCommands::SpeechCommands(SpeechControls controls, MainWindowState& state, IClipboard& clipboard,
+SpeechCommands::SpeechCommands(SpeechControls controls, SpeechState& state, IClipboard& clipboard,
                                QObject* parent)
     : QObject(parent), c_(controls), state_(state), clipboard_(clipboard) {}
 

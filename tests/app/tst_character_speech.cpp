@@ -55,6 +55,17 @@ private slots:
         QVERIFY(engine.balloon().visible); // lingers a moment
         QTRY_VERIFY_WITH_TIMEOUT(!engine.balloon().visible, 5000);
     }
+
+    void voiceDefaultsBecomeTagsOnlyWhereGiven() {
+        VoiceDefaults defaults;
+        QCOMPARE(cw::defaultTags(defaults), QString());
+        defaults.pitch = 120;
+        QCOMPARE(cw::defaultTags(defaults), QStringLiteral("\\Pit=120\\"));
+        defaults.speed = 180;
+        QCOMPARE(cw::defaultTags(defaults), QStringLiteral("\\Pit=120\\\\Spd=180\\"));
+        defaults.pitch = 0;
+        QCOMPARE(cw::defaultTags(defaults), QStringLiteral("\\Spd=180\\"));
+    }
 };
 
 QTEST_MAIN(TestAgentSpeech)

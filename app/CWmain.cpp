@@ -4,6 +4,7 @@
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "TrayIcon.h"
+#include "core/ClassicLayout.h"
 #include "core/Failure.h"
 #include "core/Trace.h"
 
@@ -24,10 +25,6 @@
 namespace cw {
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {twips(left), twips(top), twips(width), twips(height)};
-}
 
 QString withoutAccessMark(QString caption) {
     caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));

@@ -1,7 +1,6 @@
 // The character speaking through the real speech engine (silent where there is no sound device): the balloon
 // fills with the words as they are reached and the request ends.
-#include "CharacterTestSupport.h"
-
+#include "TinyCharacter.h"
 #include "app/TtsSpeechOutput.h"
 #include "character/Agent.h"
 #include "character/CharacterFile.h"
@@ -11,7 +10,7 @@
 #include <QTest>
 
 using namespace cw::character;
-using namespace cw::character::test;
+using namespace cw::test;
 
 class TestAgentSpeech : public QObject {
     Q_OBJECT

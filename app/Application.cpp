@@ -1,6 +1,6 @@
 #include "Application.h"
 
-#include "core/Failure.h"
+#include "FailureReport.h"
 
 #include <QLoggingCategory>
 #include <exception>
@@ -14,20 +14,16 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 bool Application::notify(QObject* receiver, QEvent* event) {
     // Handlers catch their own failures; one that still gets here escaped a handler by mistake. It takes the
     // same failure path, so the user sees the same report and the program still ends.
-    QString failure;
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const Failure& error) {
-        failure = error.message();
-    } catch (const std::exception& error) {
-        failure = QString::fromLocal8Bit(error.what());
-    } catch (...) {
-        failure = QStringLiteral("An unknown error occurred.");
+    bool handled = true;
+    const std::optional<QString> failure =
+        failureOf([&] { handled = QApplication::notify(receiver, event); });
+    if (!failure) {
+        return handled;
     }
     ++lastResortCatches_;
-    qCCritical(lcApp) << "failure escaped its handler:" << failure;
+    qCCritical(lcApp) << "failure escaped its handler:" << *failure;
     if (onFailure_) {
-        onFailure_(failure);
+        onFailure_(*failure);
     } else {
         std::terminate();
     }

@@ -4,6 +4,7 @@
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "TrayIcon.h"
+#include "core/ClassicLayout.h"
 #include "core/Failure.h"
 #include "core/Trace.h"
 
@@ -24,10 +25,6 @@
 namespace cw {
 
 namespace {
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {twips(left), twips(top), twips(width), twips(height)};
-}
 
 QString withoutAccessMark(QString caption) {
     caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
@@ -92,18 +89,16 @@ void CWmain::createControls() {
         const char* toolTip;
         int left;
         int width;
-        int extentX;
     };
     const ButtonRow buttons[] = {
-        {&cmdHelp, "cmdHelp", "H&elp", "Show Chatterwisp Help.", 3970, 570, 1005},
-        {&cmdAbout, "cmdAbout", "&About", "About Chatterwisp.", 3250, 720, 1270},
-        {&cmdHide, "cmdHide", "&Hide Genie", "Hide Genie from the screen.", 2200, 1050, 1852},
-        {&cmdClear, "cmdClear", "&Clear All", "Empty textbox and clipboard contents.", 1390, 810, 1429},
-        {&cmdShut, "cmdShut", "S&top", "Command Genie to stop talking.", 805, 585, 1032},
+        {&cmdHelp, "cmdHelp", "H&elp", "Show Chatterwisp Help.", 3970, 570},
+        {&cmdAbout, "cmdAbout", "&About", "About Chatterwisp.", 3250, 720},
+        {&cmdHide, "cmdHide", "&Hide Genie", "Hide Genie from the screen.", 2200, 1050},
+        {&cmdClear, "cmdClear", "&Clear All", "Empty textbox and clipboard contents.", 1390, 810},
+        {&cmdShut, "cmdShut", "S&top", "Command Genie to stop talking.", 805, 585},
     };
     auto makeButton = [this](const ButtonRow& row) {
-        auto* button = new CustomButton(
-            CustomButton::standardSettings(QString::fromUtf8(row.caption), row.extentX, 873), this);
+        auto* button = new CustomButton(CustomButton::standardSettings(QString::fromUtf8(row.caption)), this);
         button->setObjectName(QString::fromLatin1(row.name));
         button->setGeometry(twipsRect(row.left, 3480, row.width, 495));
         button->setToolTip(QString::fromUtf8(row.toolTip));
@@ -199,7 +194,7 @@ void CWmain::createControls() {
     Button = nullptr;
     makeButton({&Button, "Button", "&Say it!",
                 "Type some text into the textbox, then press this button to command Genie for saying it!", 70,
-                735, 1296});
+                735});
 
     // Keyboard order: text, pitch, speed, the presets (one stop), the check box, then the buttons left to
     // right.
@@ -243,7 +238,7 @@ void CWmain::connectHandlers() {
     connect(chkpaste, &QCheckBox::clicked, this, handler([this] { chkpaste_Click(); }));
     connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
     services_.notificationArea.setEventHandler(
-        [this](int mouseMessage) { handler([this, mouseMessage] { Form_MouseMove(mouseMessage); })(); });
+        [this](TrayEvent event) { handler([this, event] { Form_MouseMove(trayMessage(event)); })(); });
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {
@@ -288,7 +283,7 @@ void CWmain::Form_Initialize() {
 }
 
 void CWmain::fillTrayIconData() {
-    state_.TrayIconData = makeTrayIconData(static_cast<std::uintptr_t>(winId()), windowIcon(), appIdentity());
+    state_.TrayIconData = makeTrayIconData(windowIcon(), appIdentity());
 }
 
 void CWmain::Form_Load() {

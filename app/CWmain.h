@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CustomButton.h"
+#include "MainWindowState.h"
 #include "about/AboutWindowKeeper.h"
 #include "about/HelpWindow.h"
 #include "platform/CharacterService.h"
@@ -11,7 +12,6 @@
 #include "platform/Shell.h"
 #include "platform/SoundDevices.h"
 #include "platform/qt/PlainWindowSkin.h"
-#include "speech/MainWindowState.h"
 #include "speech/SpeechCommands.h"
 
 #include <QPointer>

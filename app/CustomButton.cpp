@@ -9,7 +9,7 @@
 namespace cw {
 
 CustomButton::CustomButton(const QVariantMap& settings, QWidget* parent)
-    : QPushButton(parent), settings_(settings) {
+    : QPushButton(parent), showFocus_(settings.value(QStringLiteral("showfocus"), true).toBool()) {
     setText(settings.value(QStringLiteral("caption")).toString());
     const QVariant font = settings.value(QStringLiteral("font"));
     if (font.canConvert<QFont>()) {
@@ -19,18 +19,18 @@ CustomButton::CustomButton(const QVariantMap& settings, QWidget* parent)
     setAutoDefault(false);
 }
 
-QVariantMap CustomButton::standardSettings(const QString& caption, int extentX, int extentY) {
+QVariantMap CustomButton::standardSettings(const QString& caption) {
     return {
-        {QStringLiteral("caption"), caption},  {QStringLiteral("font"), dialogFont()},
-        {QStringLiteral("captionlayout"), 4},  {QStringLiteral("showfocus"), true},
-        {QStringLiteral("_extentx"), extentX}, {QStringLiteral("_extenty"), extentY},
+        {QStringLiteral("caption"), caption},
+        {QStringLiteral("font"), dialogFont()},
+        {QStringLiteral("showfocus"), true},
     };
 }
 
 void CustomButton::paintEvent(QPaintEvent* event) {
     QPushButton::paintEvent(event);
     // Some styles draw no focus mark on push buttons; this button always shows one while it has the focus.
-    if (hasFocus() && settings_.value(QStringLiteral("showfocus"), true).toBool()) {
+    if (hasFocus() && showFocus_) {
         QStylePainter painter(this);
         QStyleOptionFocusRect option;
         option.initFrom(this);

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
-#include <exception>
 
 Q_LOGGING_CATEGORY(lcFailure, "chatterwisp.failure")
 
@@ -47,18 +46,9 @@ void FailurePath::reportAndEnd(const QString& reason) {
 }
 
 void runHandler(const std::function<void()>& body, const std::function<void(const QString&)>& onFailure) {
-    QString reason;
-    try {
-        body();
-        return;
-    } catch (const Failure& failure) {
-        reason = failure.message();
-    } catch (const std::exception& error) {
-        reason = QString::fromLocal8Bit(error.what());
-    } catch (...) {
-        reason = QStringLiteral("An unknown error occurred.");
+    if (const std::optional<QString> reason = failureOf(body)) {
+        onFailure(*reason);
     }
-    onFailure(reason);
 }
 
 } // namespace cw

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "TrayIcon.h"
+#include "core/Failure.h"
 #include "platform/MessageBoxes.h"
-#include "platform/NotificationArea.h"
 
 #include <QObject>
 #include <QString>
+#include <exception>
 #include <functional>
+#include <optional>
 
 namespace cw {
 
@@ -41,6 +44,21 @@ private:
     const TrayIconData& trayIcon_;
     bool failed_ = false;
 };
+
+/// Runs `body`; returns the message of the failure it threw (of any type), or nothing when it ran through.
+/// A template, so that the event loop's last resort wraps every event without allocating.
+template <typename Body> std::optional<QString> failureOf(Body&& body) {
+    try {
+        std::forward<Body>(body)();
+        return std::nullopt;
+    } catch (const Failure& failure) {
+        return failure.message();
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QStringLiteral("An unknown error occurred.");
+    }
+}
 
 /// Runs a handler body, turning any failure it throws into a call of `onFailure` with the failure's message,
 /// so that no exception leaves a slot or an event handler.

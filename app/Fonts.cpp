@@ -1,5 +1,7 @@
 #include "Fonts.h"
 
+#include "core/ClassicLayout.h"
+
 #include <QFontDatabase>
 #include <QHash>
 #include <QStringList>
@@ -26,10 +28,9 @@ void FontConfigWarmup::wait() {
 }
 
 void installFontSubstitutes() {
-    // Liberation Sans has the metrics of Arial; at 8.25 pt it is close to the classic bitmap dialog font too,
-    // so every caption fits the control it was laid out for.
-    const QStringList lookAlikes{QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                 QStringLiteral("DejaVu Sans")};
+    // At 8.25 pt the look-alikes are close to the classic bitmap dialog font too, so every caption fits the
+    // control it was laid out for.
+    const QStringList lookAlikes = classicFontLookAlikes();
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), lookAlikes);
     QFont::insertSubstitutions(QStringLiteral("Arial"), lookAlikes);
 }

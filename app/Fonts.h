@@ -31,9 +31,4 @@ QFont dialogFont();
 /// (see installFontSubstitutes), which is what Qt would draw, without its search for fallbacks.
 QFont installedFont(QFont font);
 
-/// Converts twips (1/1440 inch) to logical pixels at 15 twips per pixel.
-constexpr int twips(int value) {
-    return (value + 7) / 15;
-}
-
 } // namespace cw

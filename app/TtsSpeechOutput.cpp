@@ -1,6 +1,7 @@
 #include "TtsSpeechOutput.h"
 
 #include "core/Trace.h"
+#include "speech/SpeechRequest.h"
 #include "tts/SpeechEngine.h"
 
 namespace cw {
@@ -44,9 +45,9 @@ std::unique_ptr<character::SpeechOutput> makeSpeechOutput(const character::Voice
 QString defaultTags(const character::VoiceDefaults& defaults) {
     QString tags;
     if (defaults.pitch > 0)
-        tags += QStringLiteral("\\Pit=%1\\").arg(defaults.pitch);
+        tags += pitchTag(QString::number(defaults.pitch));
     if (defaults.speed > 0)
-        tags += QStringLiteral("\\Spd=%1\\").arg(defaults.speed);
+        tags += speedTag(QString::number(defaults.speed));
     return tags;
 }
 

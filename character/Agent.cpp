@@ -19,21 +19,25 @@ namespace cw::character {
 
 namespace {
 
+// The free area (the screen less its panels) of a screen, the primary one when none is given; empty when
+// there is no screen at all.
+QRect freeScreenArea(const QScreen* screen = nullptr) {
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
 // Until asked to move, a character stands near the bottom-right corner of the screen, like a desktop helper.
 QPoint startingPlace(QSize frame) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen)
+    const QRect area = freeScreenArea();
+    if (area.isNull())
         return {};
-    const QRect area = screen->availableGeometry();
     return {std::max(area.left(), area.right() - frame.width() - 40),
             std::max(area.top(), area.bottom() - frame.height() - 40)};
 }
 
 QRect screenAreaFor(const QRect& frame) {
-    QScreen* screen = QGuiApplication::screenAt(frame.center());
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect();
+    return freeScreenArea(QGuiApplication::screenAt(frame.center()));
 }
 
 } // namespace

@@ -12,6 +12,18 @@ namespace {
 
 // After a stall (a suspended machine, a blocked event loop) frames are not replayed one by one.
 constexpr qint64 kMaxCatchUpMs = 1000;
+// Every step of an update makes progress, so a well-formed character settles in a few steps; only a fault in
+// its data (frames of no duration branching in a circle) could go on, and this bound keeps that from freezing
+// the window.
+constexpr int kMaxStepsPerUpdate = 10'000;
+// Idle level 3 is sleep: its animations follow each other almost at once, the sleeper breathing on.
+constexpr qint64 kSleepPauseMs = 1000;
+// The lighter idle levels pause 3 to 8 s between glances, at random, so the character looks about now and
+// then rather than fidgeting on a beat.
+constexpr qint64 kGlancePauseMs = 3000;
+constexpr int kGlancePauseSpreadMs = 5000;
+// A character without animations for an idle level asks again after this long, rather than spin.
+constexpr qint64 kNoIdleAnimationRetryMs = 5000;
 constexpr int kStateSpeaking = int(State::Speaking);
 
 // The trace's step names, by request kind (Show, Hide, Move, Play, Speak).
@@ -200,7 +212,7 @@ void CharacterEngine::update() {
     const qint64 now = clock_.now();
     do {
         updateAgain_ = false;
-        for (int guard = 0; guard < 10000; ++guard) {
+        for (int step = 0; step < kMaxStepsPerUpdate; ++step) {
             bool progressed = advancePlayback(now);
             progressed = stepCurrent(now) || progressed;
             if (!current_)
@@ -266,8 +278,8 @@ bool CharacterEngine::advancePlayback(qint64 now) {
         pb_ = {};
         if (idlePlaying_) {
             idlePlaying_ = false;
-            // Level 3 is sleep: it goes on almost at once; the lighter levels pause between glances.
-            nextIdleAt_ = end + (idleLevel_ >= 3 ? 1000 : 3000 + pick(5000));
+            nextIdleAt_ =
+                end + (idleLevel_ >= 3 ? kSleepPauseMs : kGlancePauseMs + pick(kGlancePauseSpreadMs));
         }
     }
     return changed;
@@ -319,150 +331,163 @@ bool CharacterEngine::stepCurrent(qint64 now) {
         return false;
     Request& r = *current_;
     // Every request but Show finds a hidden character unable to do it: it ends as not done, without effect.
-    if (r.phase == Phase::Start && r.kind != Kind::Show && !visible_) {
-        finish(false, now);
-        return true;
-    }
+    if (r.phase == Phase::Start && r.kind != Kind::Show && !visible_)
+        return finishStep(false, now);
     switch (r.kind) {
     case Kind::Show:
-        if (r.phase == Phase::Start) {
-            if (visible_) {
-                finish(true, now);
-                return true;
-            }
-            pendingReturn_ = -1;
-            if (!startState(int(State::Showing), now, false))
-                showRest();
-            setVisible(true);
-            r.phase = Phase::Main;
-            return true;
-        }
-        if (!pb_.active()) {
-            finish(true, now);
-            return true;
-        }
-        return false;
-
+        return stepShow(r, now);
     case Kind::Hide:
-        if (r.phase == Phase::Start) {
-            hideBalloon();
-            startReturn(now);
-            r.phase = Phase::Return;
-            return true;
-        }
-        if (pb_.active())
-            return false;
-        if (r.phase == Phase::Return) {
-            startState(int(State::Hiding), now, false);
-            r.phase = Phase::Main;
-            return true;
-        }
-        setVisible(false);
-        showRest();
-        finish(true, now);
-        return true;
-
+        return stepHide(r, now);
     case Kind::Move:
-        if (r.phase == Phase::Start) {
-            if (areaFor_) {
-                const QSize size(data_->width, data_->height);
-                const QRect area = areaFor_(QRect(r.target, size));
-                if (!area.isEmpty()) {
-                    r.target.setX(
-                        std::max(area.left(), std::min(r.target.x(), area.right() + 1 - size.width())));
-                    r.target.setY(
-                        std::max(area.top(), std::min(r.target.y(), area.bottom() + 1 - size.height())));
-                }
-            }
-            if (r.target == pos_) {
-                finish(true, now);
-                return true;
-            }
-            startReturn(now);
-            r.phase = Phase::Return;
-            return true;
-        }
-        if (r.phase == Phase::Return) {
-            if (pb_.active())
-                return false;
-            const QPoint d = r.target - pos_;
-            const State direction = std::abs(d.x()) >= std::abs(d.y())
-                                        ? (d.x() < 0 ? State::MovingLeft : State::MovingRight)
-                                        : (d.y() < 0 ? State::MovingUp : State::MovingDown);
-            moveFrom_ = pos_;
-            moveStart_ = now;
-            startState(int(direction), now, true);
-            r.phase = Phase::Main;
-            return true;
-        }
-        if (r.phase == Phase::Main) {
-            const double t = r.duration > 0 ? std::min(1.0, double(now - moveStart_) / r.duration) : 1.0;
-            const double e = ease(t);
-            const QPoint p(moveFrom_.x() + int(std::lround((r.target.x() - moveFrom_.x()) * e)),
-                           moveFrom_.y() + int(std::lround((r.target.y() - moveFrom_.y()) * e)));
-            if (p != pos_) {
-                pos_ = p;
-                emit moved(pos_);
-            }
-            if (t < 1.0)
-                return false;
-            endPlayback(now);
-            r.phase = Phase::Ending;
-            return true;
-        }
-        if (pb_.active())
-            return false;
-        finish(true, now);
-        return true;
-
+        return stepMove(r, now);
     case Kind::Play:
-        if (r.phase == Phase::Start) {
-            // The previous animation's Return first, unless it is the one asked for.
-            if (pendingReturn_ != r.animation)
-                startReturn(now);
-            r.phase = Phase::Return;
-            return true;
-        }
-        if (pb_.active())
-            return false;
-        if (r.phase == Phase::Return) {
-            startPlayback(r.animation, now);
-            pendingReturn_ = data_->animations[r.animation].returnAnimation;
-            r.phase = Phase::Main;
-            return true;
-        }
-        finish(true, now);
-        return true;
-
+        return stepPlay(r, now);
     case Kind::Speak:
-        if (r.phase == Phase::Start) {
-            // Speaks in the pose the last animation ended in when that pose has a mouth (reading from the
-            // book).
-            if (!frameCanSpeak())
-                startState(kStateSpeaking, now, true);
-            speechDone_ = false;
-            mouth_ = Mouth::Closed;
-            r.phase = Phase::Main;
-            speechId_ = speech_.speak(r.text);
-            emit frameChanged();
-            return true;
-        }
-        if (r.phase == Phase::Main) {
-            if (!speechDone_)
-                return false;
-            mouth_.reset();
-            emit frameChanged();
-            endPlayback(now);
-            r.phase = Phase::Ending;
-            return true;
-        }
-        if (pb_.active())
-            return false;
-        speechId_ = 0;
-        finish(true, now);
-        return true;
+        return stepSpeak(r, now);
     }
     return false;
+}
+
+bool CharacterEngine::enterPhase(Request& r, Phase phase) {
+    r.phase = phase;
+    return true;
+}
+
+bool CharacterEngine::finishStep(bool done, qint64 now) {
+    finish(done, now);
+    return true;
+}
+
+bool CharacterEngine::stepShow(Request& r, qint64 now) {
+    if (r.phase == Phase::Start) {
+        if (visible_)
+            return finishStep(true, now);
+        pendingReturn_ = -1;
+        if (!startState(int(State::Showing), now, false))
+            showRest();
+        setVisible(true);
+        return enterPhase(r, Phase::Main);
+    }
+    if (pb_.active())
+        return false;
+    return finishStep(true, now);
+}
+
+bool CharacterEngine::stepHide(Request& r, qint64 now) {
+    if (r.phase == Phase::Start) {
+        hideBalloon();
+        startReturn(now);
+        return enterPhase(r, Phase::Return);
+    }
+    if (pb_.active())
+        return false;
+    if (r.phase == Phase::Return) {
+        startState(int(State::Hiding), now, false);
+        return enterPhase(r, Phase::Main);
+    }
+    setVisible(false);
+    showRest();
+    return finishStep(true, now);
+}
+
+bool CharacterEngine::stepMove(Request& r, qint64 now) {
+    switch (r.phase) {
+    case Phase::Start:
+        r.target = keptOnScreen(r.target);
+        if (r.target == pos_)
+            return finishStep(true, now);
+        startReturn(now);
+        return enterPhase(r, Phase::Return);
+    case Phase::Return:
+        if (pb_.active())
+            return false;
+        moveFrom_ = pos_;
+        moveStart_ = now;
+        startState(int(movingState(r.target - pos_)), now, true);
+        return enterPhase(r, Phase::Main);
+    case Phase::Main: {
+        const double t = r.duration > 0 ? std::min(1.0, double(now - moveStart_) / r.duration) : 1.0;
+        const double e = ease(t);
+        const QPoint p(moveFrom_.x() + int(std::lround((r.target.x() - moveFrom_.x()) * e)),
+                       moveFrom_.y() + int(std::lround((r.target.y() - moveFrom_.y()) * e)));
+        if (p != pos_) {
+            pos_ = p;
+            emit moved(pos_);
+        }
+        if (t < 1.0)
+            return false;
+        endPlayback(now);
+        return enterPhase(r, Phase::Ending);
+    }
+    case Phase::Ending:
+        break;
+    }
+    if (pb_.active())
+        return false;
+    return finishStep(true, now);
+}
+
+QPoint CharacterEngine::keptOnScreen(QPoint target) const {
+    if (!areaFor_)
+        return target;
+    const QSize size(data_->width, data_->height);
+    const QRect area = areaFor_(QRect(target, size));
+    if (area.isEmpty())
+        return target;
+    return {std::max(area.left(), std::min(target.x(), area.right() + 1 - size.width())),
+            std::max(area.top(), std::min(target.y(), area.bottom() + 1 - size.height()))};
+}
+
+State CharacterEngine::movingState(QPoint distance) {
+    if (std::abs(distance.x()) >= std::abs(distance.y()))
+        return distance.x() < 0 ? State::MovingLeft : State::MovingRight;
+    return distance.y() < 0 ? State::MovingUp : State::MovingDown;
+}
+
+bool CharacterEngine::stepPlay(Request& r, qint64 now) {
+    if (r.phase == Phase::Start) {
+        // The previous animation's Return first, unless it is the one asked for.
+        if (pendingReturn_ != r.animation)
+            startReturn(now);
+        return enterPhase(r, Phase::Return);
+    }
+    if (pb_.active())
+        return false;
+    if (r.phase == Phase::Return) {
+        startPlayback(r.animation, now);
+        pendingReturn_ = data_->animations[r.animation].returnAnimation;
+        return enterPhase(r, Phase::Main);
+    }
+    return finishStep(true, now);
+}
+
+bool CharacterEngine::stepSpeak(Request& r, qint64 now) {
+    switch (r.phase) {
+    case Phase::Start:
+        // Speaks in the pose the last animation ended in when that pose has a mouth (reading from the book).
+        if (!frameCanSpeak())
+            startState(kStateSpeaking, now, true);
+        speechDone_ = false;
+        mouth_ = Mouth::Closed;
+        r.phase = Phase::Main;
+        speechId_ = speech_.speak(r.text);
+        emit frameChanged();
+        return true;
+    case Phase::Main:
+        if (!speechDone_)
+            return false;
+        mouth_.reset();
+        emit frameChanged();
+        endPlayback(now);
+        return enterPhase(r, Phase::Ending);
+    case Phase::Return:
+    case Phase::Ending:
+        break;
+    }
+    if (pb_.active())
+        return false;
+    speechId_ = 0;
+    return finishStep(true, now);
 }
 
 bool CharacterEngine::frameCanSpeak() const {
@@ -531,9 +556,8 @@ bool CharacterEngine::idle(qint64 now) {
         return true;
     if (startState(int(State::IdlingLevel1) + level - 1, now, false))
         return true;
-    // No animations for this level: try again later rather than spin.
     idlePlaying_ = false;
-    nextIdleAt_ = now + 5000;
+    nextIdleAt_ = now + kNoIdleAnimationRetryMs;
     return false;
 }
 

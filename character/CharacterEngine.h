@@ -103,7 +103,21 @@ private:
     RequestId enqueue(Request request);
     void update();
     bool advancePlayback(qint64 now);
+    /// One step of the current request; true when it made progress. One function per request kind below.
     bool stepCurrent(qint64 now);
+    bool stepShow(Request& r, qint64 now);
+    bool stepHide(Request& r, qint64 now);
+    bool stepMove(Request& r, qint64 now);
+    bool stepPlay(Request& r, qint64 now);
+    bool stepSpeak(Request& r, qint64 now);
+    /// Moves a request on to its next phase; a step that made progress.
+    static bool enterPhase(Request& r, Phase phase);
+    /// Ends the current request; a step that made progress.
+    bool finishStep(bool done, qint64 now);
+    /// The place nearest `target` where the whole character stays inside its screen area.
+    QPoint keptOnScreen(QPoint target) const;
+    /// The walking state for a move by `distance`: along its longer axis.
+    static State movingState(QPoint distance);
     bool startNext(qint64 now);
     /// Whether the queue leads straight to speech, past requests that do nothing.
     bool speechIsNext() const;

@@ -15,7 +15,7 @@
 
 namespace cw {
 
-SpeechCommands::SpeechCommands(SpeechControls controls, MainWindowState& state, IClipboard& clipboard,
+SpeechCommands::SpeechCommands(SpeechControls controls, SpeechState& state, IClipboard& clipboard,
                                QObject* parent)
     : QObject(parent), c_(controls), state_(state), clipboard_(clipboard) {}
 
@@ -34,8 +34,8 @@ void SpeechCommands::say() {
     if (textChanged) {
         character().Play(QStringLiteral("Read"));
     }
-    const QString request = buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), voiceCharacter(),
-                                               c_.TextBox->toPlainText());
+    const QString request =
+        buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), c_.TextBox->toPlainText());
     character().Speak(request);
     if (textChanged) {
         character().Play(QStringLiteral("ReadReturn"));

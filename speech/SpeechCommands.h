@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MainWindowState.h"
+#include "SpeechState.h"
 #include "platform/Clipboard.h"
 
 #include <QObject>
@@ -22,12 +22,12 @@ struct SpeechControls {
 };
 
 /// The commands that turn text into speech: Say it, the voice presets and fields, clipboard monitoring and
-/// Clear All. The main window's handlers call them. Character requests go through the window state's
+/// Clear All. The main window's handlers call them. Character requests go through the speech state's
 /// `Character`; a failing request ends the command at that step and propagates as cw::Failure.
 class SpeechCommands : public QObject {
     Q_OBJECT
 public:
-    SpeechCommands(SpeechControls controls, MainWindowState& state, IClipboard& clipboard,
+    SpeechCommands(SpeechControls controls, SpeechState& state, IClipboard& clipboard,
                    QObject* parent = nullptr);
 
     /// Shows the character and speaks the fields and the text, framed by the reading gesture once the text
@@ -59,7 +59,7 @@ private:
     void finishPendingFill();
 
     SpeechControls c_;
-    MainWindowState& state_;
+    SpeechState& state_;
     IClipboard& clipboard_;
     // Bumped whenever the box or the clipboard is reset, so a read that was under way by then is not applied.
     quint64 clipboardGeneration_ = 0;

@@ -2,15 +2,16 @@
 
 namespace cw {
 
-QString voiceCharacter() {
-    return {};
+QString pitchTag(const QString& hertz) {
+    return QStringLiteral("\\Pit=") + hertz + QStringLiteral("\\");
 }
 
-QString buildSpeechRequest(const QString& pitch, const QString& speed, const QString& voiceCharacter,
-                           const QString& text) {
-    const QString prefix = QStringLiteral("\\Pit=") + pitch + QStringLiteral("\\") +
-                           QStringLiteral("\\Spd=") + speed + QStringLiteral("\\") + QStringLiteral("\\Chr=");
-    return prefix + voiceCharacter + QStringLiteral("\\") + text;
+QString speedTag(const QString& wordsPerMinute) {
+    return QStringLiteral("\\Spd=") + wordsPerMinute + QStringLiteral("\\");
+}
+
+QString buildSpeechRequest(const QString& pitch, const QString& speed, const QString& text) {
+    return pitchTag(pitch) + speedTag(speed) + QStringLiteral("\\Chr=\\") + text;
 }
 
 } // namespace cw

@@ -4,13 +4,14 @@
 
 namespace cw {
 
-/// The voice-character setting of speech requests. Nothing assigns it, so requests carry an empty value and
-/// the character keeps its current voice character.
-QString voiceCharacter();
+/// The tag that sets the pitch of what follows: "\Pit=<hertz>\".
+QString pitchTag(const QString& hertz);
+/// The tag that sets the speed of what follows: "\Spd=<words per minute>\".
+QString speedTag(const QString& wordsPerMinute);
 
-/// Builds the speech request handed to the character: pitch, speed and voice-character tags, then the text.
-/// The field texts are joined as typed: nothing is converted, validated or escaped.
-QString buildSpeechRequest(const QString& pitch, const QString& speed, const QString& voiceCharacter,
-                           const QString& text);
+/// Builds the speech request handed to the character: pitch and speed tags, an empty voice-character tag (the
+/// character keeps its voice character), then the text. The field texts are joined as typed: nothing is
+/// converted, validated or escaped.
+QString buildSpeechRequest(const QString& pitch, const QString& speed, const QString& text);
 
 } // namespace cw

@@ -43,7 +43,7 @@ bool QtNotificationArea::removeIcon() {
     return true;
 }
 
-void QtNotificationArea::setEventHandler(std::function<void(int)> handler) {
+void QtNotificationArea::setEventHandler(std::function<void(TrayEvent)> handler) {
     handler_ = std::move(handler);
 }
 
@@ -52,22 +52,22 @@ void QtNotificationArea::onActivated(QSystemTrayIcon::ActivationReason reason) {
         return;
     }
     // Qt reports whole clicks; hand each on as the press and release it was made of.
-    auto click = [this](int press, int release) {
+    auto click = [this](TrayEvent press, TrayEvent release) {
         handler_(press);
         handler_(release);
     };
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        click(kLeftButtonDown, kLeftButtonUp);
+        click(TrayEvent::LeftPress, TrayEvent::LeftRelease);
         break;
     case QSystemTrayIcon::DoubleClick:
-        click(kLeftButtonDoubleClick, kLeftButtonUp);
+        click(TrayEvent::LeftDoubleClick, TrayEvent::LeftRelease);
         break;
     case QSystemTrayIcon::Context:
-        click(kRightButtonDown, kRightButtonUp);
+        click(TrayEvent::RightPress, TrayEvent::RightRelease);
         break;
     case QSystemTrayIcon::MiddleClick:
-        click(kMiddleButtonDown, kMiddleButtonUp);
+        click(TrayEvent::MiddlePress, TrayEvent::MiddleRelease);
         break;
     case QSystemTrayIcon::Unknown:
         break;

@@ -19,7 +19,7 @@ public:
     bool addIcon(const QIcon& icon, const QString& tip) override;
     bool changeIcon(const QIcon& icon, const QString& tip) override;
     bool removeIcon() override;
-    void setEventHandler(std::function<void(int mouseMessage)> handler) override;
+    void setEventHandler(std::function<void(TrayEvent event)> handler) override;
 
     /// The icon while it is shown, for tests and diagnostics.
     QSystemTrayIcon* icon() const { return icon_.get(); }
@@ -28,7 +28,7 @@ private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
     std::unique_ptr<QSystemTrayIcon> icon_;
-    std::function<void(int)> handler_;
+    std::function<void(TrayEvent)> handler_;
 };
 
 } // namespace cw

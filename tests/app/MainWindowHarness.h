@@ -1,13 +1,13 @@
 #pragma once
 
 #include "FakeClipboard.h"
+#include "FakeRegistry.h"
 #include "FakeSoundDevices.h"
 #include "RecordingCharacter.h"
 #include "RecordingMessageBoxes.h"
 #include "RecordingNotificationArea.h"
+#include "RecordingShell.h"
 #include "app/CWmain.h"
-#include "platform/Registry.h"
-#include "platform/Shell.h"
 
 #include <memory>
 
@@ -15,18 +15,6 @@ namespace cw::test {
 
 /// The main window built on recording fakes, sharing one log of requests in the order they were made.
 struct MainWindowHarness {
-    // The window commands under test never reach the shell or the registry.
-    struct UnusedShell : IShell {
-        bool open(const QString&) override { return false; }
-        bool fileExists(const QString&) override { return false; }
-        void startProgram(const QString&, int) override {}
-    };
-    struct EmptyRegistry : IRegistry {
-        std::optional<RegistryValue> value(std::int32_t, const QString&, const QString&) override {
-            return std::nullopt;
-        }
-    };
-
     explicit MainWindowHarness(int soundOutputs = 1) : sound(soundOutputs) {
         auto service = std::make_unique<RecordingCharacterService>(log);
         characters = service.get();
@@ -48,8 +36,8 @@ struct MainWindowHarness {
     FakeClipboard clipboard{log};
     RecordingMessageBoxes messageBoxes;
     FakeSoundDevices sound;
-    UnusedShell shell;
-    EmptyRegistry registry;
+    RecordingShell shell;  ///< no file exists
+    FakeRegistry registry; ///< holds no value
     RecordingCharacterService* characters = nullptr;
     std::unique_ptr<CWmain> window;
 };

@@ -1,7 +1,6 @@
 // The character speaking through the real speech engine (silent where there is no sound device): the balloon
 // fills with the words as they are reached and the request ends.
-#include "CharacterTestSupport.h"
-
+#include "TinyCharacter.h"
 #include "app/TtsSpeechOutput.h"
 #include "character/Agent.h"
 #include "character/CharacterFile.h"
@@ -11,7 +10,7 @@
 #include <QTest>
 
 using namespace cw::character;
-using namespace cw::character::test;
+using namespace cw::test;
 
 class TestAgentSpeech : public QObject {
     Q_OBJECT
@@ -54,6 +53,17 @@ private slots:
             QVERIFY(audible[i].startsWith(audible[i - 1]));
         QVERIFY(engine.balloon().visible); // lingers a moment
         QTRY_VERIFY_WITH_TIMEOUT(!engine.balloon().visible, 5000);
+    }
+
+    void voiceDefaultsBecomeTagsOnlyWhereGiven() {
+        VoiceDefaults defaults;
+        QCOMPARE(cw::defaultTags(defaults), QString());
+        defaults.pitch = 120;
+        QCOMPARE(cw::defaultTags(defaults), QStringLiteral("\\Pit=120\\"));
+        defaults.speed = 180;
+        QCOMPARE(cw::defaultTags(defaults), QStringLiteral("\\Pit=120\\\\Spd=180\\"));
+        defaults.pitch = 0;
+        QCOMPARE(cw::defaultTags(defaults), QStringLiteral("\\Spd=180\\"));
     }
 };
 

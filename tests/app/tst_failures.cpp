@@ -94,9 +94,9 @@ private slots:
     void aFailureOnTheTrayPathIsReportedTheSameWay() {
         FailingProgram program(app_);
         program.h.window->showMinimized();
-        program.h.tray.send(kLeftButtonDown);
+        program.h.tray.send(TrayEvent::LeftPress);
         program.h.window->state().Character = nullptr; // what a character lost after start-up looks like
-        program.h.tray.send(kLeftButtonUp);
+        program.h.tray.send(TrayEvent::LeftRelease);
         QCOMPARE(FailingProgram::runEventLoop(), 1);
         QCOMPARE(program.h.messageBoxes.shown.size(), 1);
         QCOMPARE(program.h.log.last(), QStringLiteral("NotifyIcon Delete"));

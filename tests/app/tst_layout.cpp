@@ -122,16 +122,40 @@ private slots:
         }
     }
 
-    void customButtonSettings() {
-        const QVariantMap settings = h->window->cmdClear->settings();
-        QCOMPARE(settings.value("caption").toString(), QStringLiteral("&Clear All"));
-        QCOMPARE(settings.value("captionlayout").toInt(), 4);
-        QCOMPARE(settings.value("showfocus").toBool(), true);
-        QCOMPARE(settings.value("_extentx").toInt(), 1429);
-        QCOMPARE(settings.value("_extenty").toInt(), 873);
-        const QFont font = settings.value("font").value<QFont>();
-        QCOMPARE(font.family(), QStringLiteral("MS Sans Serif"));
-        QCOMPARE(font.pointSizeF(), 8.25);
+    void buttonsShowTheirCaptionInTheDialogFont() {
+        CWmain& w = *h->window;
+        QCOMPARE(w.cmdClear->text(), QStringLiteral("&Clear All"));
+        for (const CustomButton* button :
+             {w.Button, w.cmdShut, w.cmdClear, w.cmdHide, w.cmdAbout, w.cmdHelp}) {
+            QCOMPARE(QFontInfo(button->font()).family(), QStringLiteral("Liberation Sans"));
+            QCOMPARE(button->font().pointSizeF(), 8.25);
+        }
+    }
+
+    void focusMarkFollowsTheShowFocusSetting() {
+        QWidget window;
+        QVariantMap settings = CustomButton::standardSettings(QStringLiteral("&Clear All"));
+        CustomButton marked(settings, &window);
+        settings.insert(QStringLiteral("showfocus"), false);
+        CustomButton plain(settings, &window);
+        window.resize(200, 120);
+        marked.setGeometry(10, 10, 95, 33);
+        plain.setGeometry(10, 60, 95, 33);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::mouseMove(&window, QPoint(190, 110)); // over neither button, which would draw hovered
+        // As after Tab: styles mark only a focus that came from the keyboard.
+        auto drawnWithFocus = [&window](CustomButton& button) {
+            button.setFocus();
+            window.setAttribute(Qt::WA_KeyboardFocusChange);
+            return button.grab().toImage();
+        };
+        const QImage markedFocused = drawnWithFocus(marked);
+        const QImage plainFocused = drawnWithFocus(plain);
+        const QImage markedUnfocused = marked.grab().toImage();
+        QVERIFY2(markedFocused != markedUnfocused, "the focused button shows a focus mark");
+        QVERIFY2(markedFocused != plainFocused, "without \"showfocus\" the button draws no mark of its own");
     }
 
     void startValues() {

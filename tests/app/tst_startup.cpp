@@ -89,21 +89,23 @@ private slots:
         QVERIFY(s.TextChanged.isTrue());
     }
 
-    void trayRecordFilledAtStartUp() {
+    void trayShowsTheWindowIconAndVersionUntilTheWindowCloses() {
         MainWindowHarness h;
-        h.startUp();
-        const TrayIconData& data = h.window->state().TrayIconData;
-        QCOMPARE(data.cbSize, 88u);
-        QCOMPARE(data.uID, 1u);
-        QCOMPARE(data.uFlags, 7u);
-        QCOMPARE(data.uCallbackMessage, 512u);
-        QVERIFY(data.hWnd != 0);
-        QVERIFY(!data.hIcon.isNull());
-        QCOMPARE(data.szTip.size(), 64);
+        QVERIFY(!h.tray.shown);
+        h.window->Form_Initialize();
+        h.window->Form_Load();
+        QVERIFY(h.tray.shown);
         QCOMPARE(h.tray.records.size(), 1);
         QCOMPARE(h.tray.records.first().tip, QStringLiteral("Chatterwisp v1.016")); // the tip up to its NUL
+        const QSize size(16, 16);
+        QCOMPARE(h.tray.records.first().icon.pixmap(size).toImage(),
+                 h.window->windowIcon().pixmap(size).toImage());
         QVERIFY(!h.tray.records.first().icon.isNull());
-        QVERIFY(h.tray.shown);
+
+        h.log.clear();
+        QVERIFY(h.window->close());
+        QVERIFY(!h.tray.shown);
+        QCOMPARE(h.log.count(QStringLiteral("NotifyIcon Delete")), 1);
     }
 
     void soundCardMessage_data() {

@@ -83,8 +83,8 @@ struct TracedWindow {
     FakeClipboard clipboard{log};
     RecordingMessageBoxes messageBoxes;
     FakeSoundDevices sound{1};
-    MainWindowHarness::UnusedShell shell;
-    MainWindowHarness::EmptyRegistry registry;
+    RecordingShell shell;
+    FakeRegistry registry;
     character::Agent* agent = nullptr;
     std::unique_ptr<CWmain> window;
 };

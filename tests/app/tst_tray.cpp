@@ -40,25 +40,28 @@ private slots:
     }
 
     void eventSequences_data() {
-        QTest::addColumn<QList<int>>("codes");
+        using E = TrayEvent;
+        QTest::addColumn<QList<TrayEvent>>("events");
         QTest::addColumn<int>("acts");
-        QTest::newRow("left click") << QList<int>{513, 514} << 1;
-        QTest::newRow("press, move, release") << QList<int>{513, 512, 514} << 0;
-        QTest::newRow("double click") << QList<int>{513, 514, 515, 514} << 2;
-        QTest::newRow("right click") << QList<int>{516, 517} << 1;
-        QTest::newRow("release without press") << QList<int>{514, 517} << 0;
-        QTest::newRow("left press, right release") << QList<int>{513, 517} << 0;
-        QTest::newRow("double click alone") << QList<int>{515} << 1;
+        QTest::newRow("left click") << QList<E>{E::LeftPress, E::LeftRelease} << 1;
+        QTest::newRow("double click")
+            << QList<E>{E::LeftPress, E::LeftRelease, E::LeftDoubleClick, E::LeftRelease} << 2;
+        QTest::newRow("right click") << QList<E>{E::RightPress, E::RightRelease} << 1;
+        QTest::newRow("middle click") << QList<E>{E::MiddlePress, E::MiddleRelease} << 0;
+        QTest::newRow("release without press") << QList<E>{E::LeftRelease, E::RightRelease} << 0;
+        QTest::newRow("left press, right release") << QList<E>{E::LeftPress, E::RightRelease} << 0;
+        QTest::newRow("press, other press, release")
+            << QList<E>{E::LeftPress, E::RightPress, E::LeftRelease} << 0;
+        QTest::newRow("double click alone") << QList<E>{E::LeftDoubleClick} << 1;
     }
     void eventSequences() {
-        QFETCH(QList<int>, codes);
+        QFETCH(QList<TrayEvent>, events);
         QFETCH(int, acts);
         MainWindowHarness h;
         h.startUp();
         h.window->showMinimized();
-        for (int code : codes) {
-            h.tray.send(code);
-            QCOMPARE(h.window->state().LastTrayMessage, code);
+        for (TrayEvent event : events) {
+            h.tray.send(event);
         }
         QCOMPARE(h.log, QStringList(acts, QStringLiteral("Show")));
         QCOMPARE(h.window->isMinimized(), acts == 0);
@@ -71,8 +74,8 @@ private slots:
         h.window->cmdHide_Click();
         h.window->showMinimized();
         h.log.clear();
-        h.tray.send(513);
-        h.tray.send(514);
+        h.tray.send(TrayEvent::LeftPress);
+        h.tray.send(TrayEvent::LeftRelease);
         QVERIFY(h.log.isEmpty());
         QVERIFY(!h.window->isMinimized());
         QCOMPARE(h.window->cmdHide->caption(), QStringLiteral("Sho&w Genie"));
@@ -81,11 +84,11 @@ private slots:
     void pointerMovementOverTheWindowReplacesTheLastMessage() {
         MainWindowHarness h;
         h.startUp();
-        h.tray.send(513);
+        h.tray.send(TrayEvent::LeftPress);
         // Pointer movement over the window's own surface: its x in pixels becomes the code.
         QTest::mouseMove(h.window.get(), QPoint(300, 5));
         QTRY_COMPARE(h.window->state().LastTrayMessage, 300);
-        h.tray.send(514); // no longer directly after its press
+        h.tray.send(TrayEvent::LeftRelease); // no longer directly after its press
         QVERIFY(h.log.isEmpty());
         h.window->Form_MouseMove(200);
         QCOMPARE(h.window->state().LastTrayMessage, 200);

@@ -1,30 +1,23 @@
 #pragma once
 
-#include "character/CharacterData.h"
-#include "character/CharacterFile.h"
+// Helpers only the character tests use (the manual clock, scripted speech); the test character they share
+// with the program's tests is in tests/support/TinyCharacter.h.
+#include "TinyCharacter.h"
 #include "character/Clock.h"
-#include "character/Description.h"
 #include "character/SpeechOutput.h"
 
-#include <QFile>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <functional>
-#include <memory>
 #include <vector>
 
 namespace cw::character::test {
 
+using cw::test::tiny;
+using cw::test::writeTinyCharacterFile;
+
 /// The folder of the small test characters.
 inline QString dataDir() {
-    return QStringLiteral(CW_CHARACTER_TEST_DATA);
-}
-
-/// The test character "Tiny": a few coloured rectangles with every animation the program plays.
-inline std::shared_ptr<const CharacterData> tiny() {
-    static const auto data =
-        std::make_shared<const CharacterData>(readDescription(dataDir() + QStringLiteral("/tiny/tiny.json")));
-    return data;
+    return cw::test::characterDataDir();
 }
 
 /// A clock moved by hand. advance() walks through time in order, waking the engine at exactly the times it
@@ -140,11 +133,5 @@ private:
     qint64 start_ = 0;
     std::size_t next_ = 0;
 };
-
-/// Packs the tiny character into "genie.acs" in a folder, for tests that load it by its bare name.
-inline bool writeTinyCharacterFile(const QTemporaryDir& dir) {
-    QFile file(dir.filePath(QStringLiteral("genie.acs")));
-    return file.open(QIODevice::WriteOnly) && file.write(pack(*tiny())) > 0;
-}
 
 } // namespace cw::character::test

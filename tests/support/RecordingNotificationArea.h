@@ -6,8 +6,8 @@
 
 namespace cw::test {
 
-/// Records the icon commands ("NotifyIcon Add", "NotifyIcon Modify", "NotifyIcon Delete") into a shared log
-/// and lets a test send mouse messages as the tray would.
+/// Records the icon commands ("NotifyIcon Add", "NotifyIcon Change", "NotifyIcon Delete") into a shared log
+/// and lets a test send events as the tray would.
 class RecordingNotificationArea : public INotificationArea {
 public:
     struct Shown {
@@ -24,7 +24,7 @@ public:
         return accept;
     }
     bool changeIcon(const QIcon& icon, const QString& tip) override {
-        log_.append(QStringLiteral("NotifyIcon Modify"));
+        log_.append(QStringLiteral("NotifyIcon Change"));
         records.append({icon, tip});
         return accept && shown;
     }
@@ -34,24 +34,24 @@ public:
         shown = false;
         return wasShown;
     }
-    void setEventHandler(std::function<void(int)> handler) override { handler_ = std::move(handler); }
+    void setEventHandler(std::function<void(TrayEvent)> handler) override { handler_ = std::move(handler); }
 
-    /// Delivers a mouse message as the tray would.
-    void send(int mouseMessage) {
+    /// Delivers an event as the tray would.
+    void send(TrayEvent event) {
         if (handler_) {
-            handler_(mouseMessage);
+            handler_(event);
         }
     }
 
     bool accept = true;
     /// Whether the icon is shown now.
     bool shown = false;
-    /// The icon and tip of every Add and Modify, in order.
+    /// The icon and tip of every Add and Change, in order.
     QList<Shown> records;
 
 private:
     QStringList& log_;
-    std::function<void(int)> handler_;
+    std::function<void(TrayEvent)> handler_;
 };
 
 } // namespace cw::test

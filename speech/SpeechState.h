@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/CharacterService.h"
-#include "platform/NotificationArea.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,36 +23,23 @@ private:
     std::optional<bool> value_;
 };
 
-/// The main window's run-time state, shared by its handlers.
-struct MainWindowState {
+inline constexpr std::int16_t kTrue = -1;
+inline constexpr std::int16_t kFalse = 0;
+
+/// The part of the main window's state the speech commands read and write; the window owns it and hands it
+/// in.
+struct SpeechState {
     /// The loaded character; set once during start-up.
     ICharacter* Character = nullptr;
-    /// What the user last asked for with the Hide/Show button (not read back from the character).
-    VariantFlag CharacterVisible;
     /// Whether the text box has changed since start-up finished.
     VariantFlag TextChanged;
     /// Clipboard monitoring switch: -1 on, 0 off.
     std::int16_t MonitorClipboard = 0;
-    /// The notification-icon record, filled once at start-up.
-    struct TrayIconData TrayIconData;
-    /// The code of the latest notification-icon or pointer event.
-    std::int32_t LastTrayMessage = 0;
 
     /// Whether clipboard monitoring is on, for code that works in Booleans.
-    bool monitoringClipboard() const;
+    bool monitoringClipboard() const { return MonitorClipboard == kTrue; }
     /// Switches clipboard monitoring on or off.
-    void setMonitoringClipboard(bool on);
+    void setMonitoringClipboard(bool on) { MonitorClipboard = on ? kTrue : kFalse; }
 };
-
-inline constexpr std::int16_t kTrue = -1;
-inline constexpr std::int16_t kFalse = 0;
-
-inline bool MainWindowState::monitoringClipboard() const {
-    return MonitorClipboard == kTrue;
-}
-
-inline void MainWindowState::setMonitoringClipboard(bool on) {
-    MonitorClipboard = on ? kTrue : kFalse;
-}
 
 } // namespace cw

@@ -95,25 +95,27 @@ void Agent::Load(const QString& characterId, const QString& fileName) {
         QStringLiteral("The character \"%1\" could not be loaded from \"%2\".").arg(characterId, fileName);
     for (const QString& place : places) {
         const files::FileContents file = files::readRegularFile(place, limits::kFileBytes);
-        if (file.failure == files::ReadFailure::Missing)
+        if (!file.ok() && file.error().failure == files::ReadFailure::Missing)
             continue;
         // The first file found is the one used: a broken file is reported, not silently passed over.
         const QString where = QStringLiteral(" Looked in: %1.").arg(places.join(QStringLiteral(", ")));
-        switch (file.failure) {
-        case files::ReadFailure::None:
-        case files::ReadFailure::Missing:
-            break;
-        case files::ReadFailure::NotRegular:
-            throw Failure(intro + QStringLiteral(" %1 is not a file.").arg(place) + where);
-        case files::ReadFailure::TooLarge:
-            throw Failure(intro +
-                          QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
-                          where);
-        case files::ReadFailure::Unreadable:
-            throw Failure(intro + QStringLiteral(" %1.").arg(file.reason) + where);
+        if (!file.ok()) {
+            switch (file.error().failure) {
+            case files::ReadFailure::Missing:
+                break;
+            case files::ReadFailure::NotRegular:
+                throw Failure(intro + QStringLiteral(" %1 is not a file.").arg(place) + where);
+            case files::ReadFailure::TooLarge:
+                throw Failure(
+                    intro +
+                    QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
+                    where);
+            case files::ReadFailure::Unreadable:
+                throw Failure(intro + QStringLiteral(" %1.").arg(file.message()) + where);
+            }
         }
         try {
-            auto data = std::make_shared<const CharacterData>(unpack(file.bytes));
+            auto data = std::make_shared<const CharacterData>(unpack(file.value()));
             auto renderer = std::make_unique<FrameRenderer>(data);
             auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
                                                 options_.makeSpeech(data->voice), options_.windows, this);

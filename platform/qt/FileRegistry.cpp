@@ -373,14 +373,13 @@ void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
 
 bool FileRegistry::readOneFile(const QString& path) {
     const files::FileContents file = files::readRegularFile(path, kMaxFileBytes);
-    if (file.failure == files::ReadFailure::Missing) {
-        return false;
-    }
     if (!file.ok()) {
-        qCWarning(lcRegistry).noquote() << "skipped:" << file.reason;
+        if (file.error().failure != files::ReadFailure::Missing) {
+            qCWarning(lcRegistry).noquote() << "skipped:" << file.message();
+        }
         return false;
     }
-    const RegistryFileContents contents = parseRegistryFile(file.bytes);
+    const RegistryFileContents contents = parseRegistryFile(file.value());
     for (const QString& problem : contents.problems) {
         qCWarning(lcRegistry).noquote() << path << problem;
     }

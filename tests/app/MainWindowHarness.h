@@ -18,11 +18,11 @@ struct MainWindowHarness {
     // The window commands under test never reach the shell or the registry.
     struct UnusedShell : IShell {
         bool open(const QString&) override { return false; }
-        bool fileExists(const QString&) override { return false; }
-        void startProgram(const QString&, int) override {}
+        Result<bool> fileExists(const QString&) override { return false; }
+        Status startProgram(const QString&) override { return {}; }
     };
     struct EmptyRegistry : IRegistry {
-        std::optional<RegistryValue> value(std::int32_t, const QString&, const QString&) override {
+        std::optional<RegistryValue> value(RegistryRoot, const QString&, const QString&) override {
             return std::nullopt;
         }
     };

@@ -36,6 +36,20 @@ QRect screenAreaFor(const QRect& frame) {
     return screen ? screen->availableGeometry() : QRect();
 }
 
+/// What the loader says about a character file it found but could not read, after its introduction.
+QString readProblem(const QString& place, const files::ReadError& error) {
+    switch (error.failure) {
+    case files::ReadFailure::NotRegular:
+        return QStringLiteral(" %1 is not a file.").arg(place);
+    case files::ReadFailure::TooLarge:
+        return QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes);
+    case files::ReadFailure::Missing:
+    case files::ReadFailure::Unreadable:
+        break;
+    }
+    return QStringLiteral(" %1.").arg(error.message);
+}
+
 } // namespace
 
 AgentCharacter::AgentCharacter(std::shared_ptr<const CharacterData> data,
@@ -99,29 +113,21 @@ void Agent::Load(const QString& characterId, const QString& fileName) {
             continue;
         // The first file found is the one used: a broken file is reported, not silently passed over.
         const QString where = QStringLiteral(" Looked in: %1.").arg(places.join(QStringLiteral(", ")));
-        if (!file.ok()) {
-            switch (file.error().failure) {
-            case files::ReadFailure::Missing:
-                break;
-            case files::ReadFailure::NotRegular:
-                throw Failure(intro + QStringLiteral(" %1 is not a file.").arg(place) + where);
-            case files::ReadFailure::TooLarge:
-                throw Failure(
-                    intro +
-                    QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
-                    where);
-            case files::ReadFailure::Unreadable:
-                throw Failure(intro + QStringLiteral(" %1.").arg(file.message()) + where);
-            }
-        }
+        if (!file.ok())
+            throw Failure(intro + readProblem(place, file.error()) + where);
+        Result<CharacterData> unpacked = unpack(file.value());
+        if (!unpacked.ok())
+            throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, unpacked.message()) +
+                          where);
         try {
-            auto data = std::make_shared<const CharacterData>(unpack(file.value()));
+            auto data = std::make_shared<const CharacterData>(std::move(unpacked).value());
             auto renderer = std::make_unique<FrameRenderer>(data);
             auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
                                                 options_.makeSpeech(data->voice), options_.windows, this);
             characters_.insert(characterId, character);
             return;
         } catch (const FormatError& e) {
+            // An image that cannot be drawn.
             throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, e.message()) + where);
         }
     }

@@ -22,8 +22,8 @@ inline QString dataDir() {
 
 /// The test character "Tiny": a few coloured rectangles with every animation the program plays.
 inline std::shared_ptr<const CharacterData> tiny() {
-    static const auto data =
-        std::make_shared<const CharacterData>(readDescription(dataDir() + QStringLiteral("/tiny/tiny.json")));
+    static const auto data = std::make_shared<const CharacterData>(
+        readDescription(dataDir() + QStringLiteral("/tiny/tiny.json")).value());
     return data;
 }
 

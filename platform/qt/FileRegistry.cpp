@@ -375,11 +375,12 @@ void FileRegistry::load() {
         applyEntries(builtIns);
     }
     for (const QString& file : sources.files) {
-        readOneFile(file);
+        // A place that cannot be read is skipped; why is logged.
+        static_cast<void>(readOneFile(file));
     }
 }
 
-bool FileRegistry::readFile(const QString& path) {
+Status FileRegistry::readFile(const QString& path) {
     load();
     return readOneFile(path);
 }
@@ -389,23 +390,23 @@ void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
     applyEntries(entries);
 }
 
-bool FileRegistry::readOneFile(const QString& path) {
+Status FileRegistry::readOneFile(const QString& path) {
     const files::FileContents file = files::readRegularFile(path, kMaxFileBytes);
     if (!file.ok()) {
         if (file.error().failure != files::ReadFailure::Missing) {
             qCWarning(lcRegistry).noquote() << "skipped:" << file.message();
         }
-        return false;
+        return Error{file.message()};
     }
     const RegistryFileContents contents = parseRegistryFile(file.value());
     for (const QString& problem : contents.problems) {
         qCWarning(lcRegistry).noquote() << path << problem;
     }
     if (!contents.recognised) {
-        return false;
+        return Error{QStringLiteral("%1 is not a registry file").arg(path)};
     }
     applyEntries(contents.entries);
-    return true;
+    return {};
 }
 
 void FileRegistry::applyEntries(const QList<RegistryFileEntry>& entries) {

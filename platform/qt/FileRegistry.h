@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "platform/Registry.h"
 
 #include <QByteArray>
@@ -82,9 +83,10 @@ public:
 
     /// Whether the built-in values and the files have been read.
     bool loaded() const { return !pending_.has_value(); }
-    /// Reads one more file and applies it over what is there; false (and nothing applied) when it is missing,
-    /// not a regular file, unreadable, too large or not a registry file. Each reason is logged.
-    bool readFile(const QString& path);
+    /// Reads one more file and applies it over what is there; an error (and nothing applied) when it is
+    /// missing, not a regular file, unreadable, too large or not a registry file. Each reason but a missing
+    /// file is also logged.
+    Status readFile(const QString& path);
     /// Applies more statements over what is there, in order.
     void apply(const QList<RegistryFileEntry>& entries);
 
@@ -96,7 +98,7 @@ private:
         QStringList files;
     };
     void load();
-    bool readOneFile(const QString& path);
+    Status readOneFile(const QString& path);
     void applyEntries(const QList<RegistryFileEntry>& entries);
 
     /// What is still to be read; empty once loaded.

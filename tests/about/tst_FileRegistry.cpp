@@ -191,18 +191,26 @@ private slots:
 
     void filesThatAreNoRegistryFilesAreIgnored_data() {
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("no header") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n");
+        QTest::addColumn<QString>("why");
+        const QString noRegistryFile = QStringLiteral(" is not a registry file");
+        QTest::newRow("empty") << QByteArray() << noRegistryFile;
+        QTest::newRow("no header") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n")
+                                   << noRegistryFile;
         QTest::newRow("other header") << QByteArray("Windows Registry Editor Version 6.00\n"
-                                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n");
+                                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n")
+                                      << noRegistryFile;
         QByteArray huge = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n";
         huge.append(QByteArray(FileRegistry::kMaxFileBytes, ';'));
-        QTest::newRow("larger than 4 MiB") << huge;
+        QTest::newRow("larger than 4 MiB") << huge << QStringLiteral(" is larger than 4194304 bytes");
     }
     void filesThatAreNoRegistryFilesAreIgnored() {
         QFETCH(QByteArray, text);
+        QFETCH(QString, why);
         FileRegistry registry({}, {});
-        QVERIFY(!registry.readFile(writeFile(text)));
+        const QString file = writeFile(text);
+        const Status read = registry.readFile(file);
+        QVERIFY(!read.ok());
+        QVERIFY2(read.message().startsWith(file) && read.message().contains(why), qPrintable(read.message()));
         QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v")), std::nullopt);
     }
 

@@ -11,9 +11,9 @@ class IShell {
 public:
     virtual ~IShell() = default;
 
-    /// Hands a web or mailto: link to the desktop's handler; returns whether it was handed on. Never blocks
-    /// on the program that opens it.
-    virtual bool open(const QString& link) = 0;
+    /// Hands a web or mailto: link to the desktop's handler; an error when it is no link or nothing handles
+    /// it. Never blocks on the program that opens it.
+    virtual Status open(const QString& link) = 0;
     /// Whether an ordinary file (not a folder, not hidden) of that path exists. Backslashes separate folders.
     /// An error when the path cannot be searched at all (for instance an empty path or a link loop).
     virtual Result<bool> fileExists(const QString& path) = 0;

@@ -31,12 +31,15 @@ QString QtShell::nativePath(const QString& path) {
     return native;
 }
 
-bool QtShell::open(const QString& link) {
+Status QtShell::open(const QString& link) {
     const QUrl url(link, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
-        return false;
+        return Error{QStringLiteral("not a link: \"%1\"").arg(link)};
     }
-    return QDesktopServices::openUrl(url);
+    if (!QDesktopServices::openUrl(url)) {
+        return Error{QStringLiteral("nothing on this desktop opens %1").arg(link)};
+    }
+    return {};
 }
 
 Result<bool> QtShell::fileExists(const QString& path) {

@@ -8,7 +8,7 @@ namespace cw {
 /// never through a command interpreter.
 class QtShell : public IShell {
 public:
-    bool open(const QString& link) override;
+    Status open(const QString& link) override;
     Result<bool> fileExists(const QString& path) override;
     Status startProgram(const QString& path) override;
 

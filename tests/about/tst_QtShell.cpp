@@ -45,11 +45,14 @@ private slots:
         LinkCatcher catcher;
         QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &catcher, "openLink");
         QtShell shell;
-        QVERIFY(shell.open(QStringLiteral("mailto:support@chatterwisp.example.com")));
+        const Status handed = shell.open(QStringLiteral("mailto:support@chatterwisp.example.com"));
+        QVERIFY2(handed.ok(), qPrintable(handed.message()));
         QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
         QCOMPARE(catcher.links, QList<QUrl>{QUrl(QStringLiteral("mailto:support@chatterwisp.example.com"))});
-        QVERIFY(!shell.open(QStringLiteral("no link at all")));
-        QVERIFY(!shell.open(QString()));
+        const Status noLink = shell.open(QStringLiteral("no link at all"));
+        QVERIFY(!noLink.ok());
+        QVERIFY(noLink.message().contains(QStringLiteral("no link at all")));
+        QVERIFY(!shell.open(QString()).ok());
     }
 
     void fileTest_data() {

@@ -17,7 +17,7 @@ namespace cw::test {
 struct MainWindowHarness {
     // The window commands under test never reach the shell or the registry.
     struct UnusedShell : IShell {
-        bool open(const QString&) override { return false; }
+        Status open(const QString&) override { return Error{QStringLiteral("unused")}; }
         Result<bool> fileExists(const QString&) override { return false; }
         Status startProgram(const QString&) override { return {}; }
     };

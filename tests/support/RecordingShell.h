@@ -13,9 +13,12 @@ namespace cw::test {
 /// `unstartable`.
 class RecordingShell : public IShell {
 public:
-    bool open(const QString& link) override {
+    Status open(const QString& link) override {
         opened.append(link);
-        return openSucceeds;
+        if (!openSucceeds) {
+            return Error{QStringLiteral("nothing opens ") + link};
+        }
+        return {};
     }
     Result<bool> fileExists(const QString& path) override {
         tested.append(path);

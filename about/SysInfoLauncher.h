@@ -1,11 +1,14 @@
 #pragma once
 
+#include "core/Result.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Registry.h"
 #include "platform/Shell.h"
 
+#include <QList>
 #include <QString>
-#include <cstdint>
+#include <QStringList>
+#include <optional>
 
 namespace cw {
 
@@ -19,19 +22,15 @@ public:
     static constexpr const char* kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
     static constexpr const char* kFolderValue = "MSINFO";
     static constexpr const char* kProgramFile = "\\MSINFO32.EXE";
-    /// The largest value that can be read, in bytes.
-    static constexpr std::uint32_t kBufferSize = kMaxRegistryValueBytes;
-    /// Window style for the tool: a normal window that takes the focus.
-    static constexpr int kNormalFocus = 1;
 
     SysInfoLauncher(IRegistry& registry, IShell& shell, IMessageBoxes& messages)
         : registry_(registry), shell_(shell), messages_(messages) {}
 
-    /// Reads value `SubKeyRef` of key `KeyName` below `KeyRoot`. True once the value was read: a string value
-    /// becomes its text, a DWORD "&h" and its hex digits, any other type leaves `KeyVal` untouched. False and
-    /// an empty `KeyVal` when the key or value cannot be read or is longer than kBufferSize bytes. Throws
-    /// std::invalid_argument for a value without data.
-    bool GetKeyValue(std::int32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
+    /// Reads value `SubKeyRef` of key `KeyName` below `KeyRoot`: a string value as its text, a number as "&h"
+    /// and its hex digits, any other type as an empty text; nothing when the key or the value cannot be read.
+    /// An error for a value that holds no data at all.
+    Result<std::optional<QString>> GetKeyValue(RegistryRoot KeyRoot, const QString& KeyName,
+                                               const QString& SubKeyRef);
 
     /// Starts the system-information tool, or shows "System Information Is Unavailable At This Time".
     void StartSysInfo();
@@ -39,7 +38,18 @@ public:
     /// The message shown when the tool cannot be found or started.
     static QString unavailableMessage();
 
+    /// Desktop system-information programs that start without arguments, most suitable first.
+    static QStringList systemInformationPrograms();
+    /// The full path of the first of systemInformationPrograms() found in PATH, or an empty string.
+    static QString findSystemInformationProgram();
+    /// The registry's built-in values for the launcher: the first place names findSystemInformationProgram()
+    /// when one is installed; otherwise there are none. Registry files can override or remove it.
+    static QList<RegistryText> builtInRegistryValues();
+
 private:
+    /// Finds and starts the tool; says why not when it cannot.
+    Status startTool();
+
     IRegistry& registry_;
     IShell& shell_;
     IMessageBoxes& messages_;

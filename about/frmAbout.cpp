@@ -10,8 +10,11 @@
 #include <QGraphicsDropShadowEffect>
 #include <QIcon>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QPixmap>
 #include <QPushButton>
+
+Q_LOGGING_CATEGORY(lcAbout, "chatterwisp.about")
 
 namespace cw {
 
@@ -261,17 +264,23 @@ void frmAbout::cmdSysInfo_Click() {
     launcher_.StartSysInfo();
 }
 
-// The links' results are not examined: a link nobody handles simply does nothing.
+// A link nobody handles simply does nothing for the user; why is logged.
+void frmAbout::openLink(const QString& link) {
+    if (const Status opened = services_.shell.open(link); !opened.ok()) {
+        qCInfo(lcAbout).noquote() << "link not opened:" << opened.message();
+    }
+}
+
 void frmAbout::Label2_Click() {
-    services_.shell.open(QString::fromUtf8(kWebAddress));
+    openLink(QString::fromUtf8(kWebAddress));
 }
 
 void frmAbout::Label3_Click() {
-    services_.shell.open(QStringLiteral("mailto:") + QString::fromUtf8(kSalesEmail));
+    openLink(QStringLiteral("mailto:") + QString::fromUtf8(kSalesEmail));
 }
 
 void frmAbout::lblOwner2_Click() {
-    services_.shell.open(QStringLiteral("mailto:") + QString::fromUtf8(kSupportEmail));
+    openLink(QStringLiteral("mailto:") + QString::fromUtf8(kSupportEmail));
 }
 
 } // namespace cw

@@ -51,6 +51,8 @@ private:
     void createControls();
     void Form_Load();
     QWidgetList openWindows() const;
+    /// Hands `link` to the shell.
+    void openLink(const QString& link);
 
     AboutServices services_;
     AppIdentity identity_;

@@ -278,7 +278,7 @@ void CWmain::Form_Initialize() {
         services_.messageBoxes.show(
             QStringLiteral("No sound card is present on this computer.Chatterwisp required "
                            "a sound card to function properly."),
-            kMbIconCritical, QStringLiteral("No sound card found"));
+            MessageIcon::Critical, QStringLiteral("No sound card found"));
     }
 }
 

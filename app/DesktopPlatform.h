@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CWmain.h"
+#include "about/SysInfoLauncher.h"
 #include "platform/audio/PulseSoundDevices.h"
 #include "platform/qt/FileRegistry.h"
 #include "platform/qt/QtClipboard.h"
@@ -19,7 +20,7 @@ struct DesktopPlatform {
     QtMessageBoxes messageBoxes;
     PulseSoundDevices soundDevices;
     QtShell shell;
-    FileRegistry registry;
+    FileRegistry registry{&SysInfoLauncher::builtInRegistryValues};
 
     /// The services for a main window, with the given character service as its `Agent1`.
     PlatformServices services(std::unique_ptr<ICharacterService> characters) {

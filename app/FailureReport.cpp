@@ -18,7 +18,7 @@ QString failureReportText(const QString& reason) {
 
 void reportFailure(const QString& reason, IMessageBoxes& messageBoxes, INotificationArea& notificationArea,
                    const TrayIconData& trayIcon) {
-    messageBoxes.show(failureReportText(reason), kMbIconCritical, appIdentity().title);
+    messageBoxes.show(failureReportText(reason), MessageIcon::Critical, appIdentity().title);
     notifyIcon(notificationArea, NotifyCommand::Delete, trayIcon);
 }
 

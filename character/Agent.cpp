@@ -40,6 +40,20 @@ QRect screenAreaFor(const QRect& frame) {
     return freeScreenArea(QGuiApplication::screenAt(frame.center()));
 }
 
+/// What the loader says about a character file it found but could not read, after its introduction.
+QString readProblem(const QString& place, const files::ReadError& error) {
+    switch (error.failure) {
+    case files::ReadFailure::NotRegular:
+        return QStringLiteral(" %1 is not a file.").arg(place);
+    case files::ReadFailure::TooLarge:
+        return QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes);
+    case files::ReadFailure::Missing:
+    case files::ReadFailure::Unreadable:
+        break;
+    }
+    return QStringLiteral(" %1.").arg(error.message);
+}
+
 } // namespace
 
 AgentCharacter::AgentCharacter(std::shared_ptr<const CharacterData> data,
@@ -99,31 +113,25 @@ void Agent::Load(const QString& characterId, const QString& fileName) {
         QStringLiteral("The character \"%1\" could not be loaded from \"%2\".").arg(characterId, fileName);
     for (const QString& place : places) {
         const files::FileContents file = files::readRegularFile(place, limits::kFileBytes);
-        if (file.failure == files::ReadFailure::Missing)
+        if (!file.ok() && file.error().failure == files::ReadFailure::Missing)
             continue;
         // The first file found is the one used: a broken file is reported, not silently passed over.
         const QString where = QStringLiteral(" Looked in: %1.").arg(places.join(QStringLiteral(", ")));
-        switch (file.failure) {
-        case files::ReadFailure::None:
-        case files::ReadFailure::Missing:
-            break;
-        case files::ReadFailure::NotRegular:
-            throw Failure(intro + QStringLiteral(" %1 is not a file.").arg(place) + where);
-        case files::ReadFailure::TooLarge:
-            throw Failure(intro +
-                          QStringLiteral(" %1 is larger than %2 bytes.").arg(place).arg(limits::kFileBytes) +
+        if (!file.ok())
+            throw Failure(intro + readProblem(place, file.error()) + where);
+        Result<CharacterData> unpacked = unpack(file.value());
+        if (!unpacked.ok())
+            throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, unpacked.message()) +
                           where);
-        case files::ReadFailure::Unreadable:
-            throw Failure(intro + QStringLiteral(" %1.").arg(file.reason) + where);
-        }
         try {
-            auto data = std::make_shared<const CharacterData>(unpack(file.bytes));
+            auto data = std::make_shared<const CharacterData>(std::move(unpacked).value());
             auto renderer = std::make_unique<FrameRenderer>(data);
             auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
                                                 options_.makeSpeech(data->voice), options_.windows, this);
             characters_.insert(characterId, character);
             return;
         } catch (const FormatError& e) {
+            // An image that cannot be drawn.
             throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, e.message()) + where);
         }
     }

@@ -13,8 +13,14 @@ const char* const kStateNames[kStateCount] = {"Showing",      "Hiding",      "Sp
                                               "MovingRight",  "MovingUp",    "MovingDown", "IdlingLevel1",
                                               "IdlingLevel2", "IdlingLevel3"};
 
+/// How a check deep in the reader gives up: thrown there and caught by validate(), which returns it as the
+/// result's error. It never leaves this file.
+struct Refusal {
+    QString message;
+};
+
 [[noreturn]] void fail(const QString& place, const QString& problem) {
-    throw FormatError(place.isEmpty() ? problem : place + QStringLiteral(": ") + problem);
+    throw Refusal{place.isEmpty() ? problem : place + QStringLiteral(": ") + problem};
 }
 
 bool finiteWithin(double value, double bound) {
@@ -181,7 +187,8 @@ QString svgProblem(const QByteArray& svg) {
     return {};
 }
 
-void validate(const CharacterData& c) {
+/// Throws a Refusal naming the place of the first problem.
+static void checkCharacter(const CharacterData& c) {
     checkName(QStringLiteral("character"), c.name);
     if (c.width < 1 || c.width > limits::kFrameSide || c.height < 1 || c.height > limits::kFrameSide)
         fail({}, QStringLiteral("frame size %1 x %2 is outside 1 to %3")
@@ -258,6 +265,15 @@ void validate(const CharacterData& c) {
             if (index < 0 || index >= int(c.animations.size()))
                 fail(place, QStringLiteral("refers to animation %1, which does not exist").arg(index));
         }
+    }
+}
+
+Status validate(const CharacterData& character) {
+    try {
+        checkCharacter(character);
+        return {};
+    } catch (const Refusal& refusal) {
+        return Error{refusal.message};
     }
 }
 

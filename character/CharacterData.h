@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Mouth.h"
+#include "core/Result.h"
 
 #include <QByteArray>
 #include <QPointF>
@@ -12,8 +13,7 @@
 
 namespace cw::character {
 
-/// A character file or description that cannot be used; the message names the place in the file and the
-/// problem.
+/// An image that cannot be drawn (thrown by FrameRenderer); the message names the image and the problem.
 class FormatError : public std::runtime_error {
 public:
     explicit FormatError(const QString& message) : std::runtime_error(message.toStdString()) {}
@@ -127,9 +127,9 @@ struct CharacterData {
     int findAnimation(const QString& animationName) const;
 };
 
-/// Refuses a character that breaks a bound or refers to something it does not have; the message names the
+/// Refuses a character that breaks a bound or refers to something it does not have; the error names the
 /// place.
-void validate(const CharacterData& character);
+[[nodiscard]] Status validate(const CharacterData& character);
 
 /// Why an SVG document may not be used in a character (it refers to something outside the file, or declares a
 /// document type), or an empty string when it is acceptable.

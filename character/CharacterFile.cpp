@@ -8,6 +8,16 @@ namespace cw::character {
 
 namespace {
 
+/// How a check deep in the reader gives up: thrown there and caught by unpack(), which returns it as the
+/// result's error. It never leaves this file.
+struct Refusal {
+    QString message;
+};
+
+[[noreturn]] void refuse(const QString& message) {
+    throw Refusal{message};
+}
+
 constexpr std::array<char, 8> kMagic{'\x89', 'C', 'W', 'A', '\r', '\n', '\x1a', '\n'};
 constexpr int kMaxSections = 64;
 constexpr int kMaxStringBytes = limits::kNameLength * 4;
@@ -68,9 +78,8 @@ public:
         : data(bytes), pos(begin), end(end), section(std::move(section)) {}
 
     [[noreturn]] void fail(const QString& problem) const {
-        throw FormatError(
-            QStringLiteral("section \"%1\"%2%3: %4")
-                .arg(section, item.isEmpty() ? QString() : QStringLiteral(", "), item, problem));
+        refuse(QStringLiteral("section \"%1\"%2%3: %4")
+                   .arg(section, item.isEmpty() ? QString() : QStringLiteral(", "), item, problem));
     }
     void need(qsizetype n) {
         if (n < 0 || end - pos < n)
@@ -324,19 +333,22 @@ QByteArray pack(const CharacterData& c) {
     return file.out;
 }
 
-CharacterData unpack(const QByteArray& bytes) {
+namespace {
+
+/// Throws a Refusal naming the place of the first problem.
+CharacterData readPacked(const QByteArray& bytes) {
     if (bytes.size() > limits::kFileBytes)
-        throw FormatError(QStringLiteral("the file is larger than %1 bytes").arg(limits::kFileBytes));
+        refuse(QStringLiteral("the file is larger than %1 bytes").arg(limits::kFileBytes));
     if (bytes.size() < qsizetype(kMagic.size()) ||
         std::memcmp(bytes.constData(), kMagic.data(), kMagic.size()) != 0)
-        throw FormatError(QStringLiteral("this is not a character file (its first bytes are wrong)"));
+        refuse(QStringLiteral("this is not a character file (its first bytes are wrong)"));
 
     Reader header(bytes, qsizetype(kMagic.size()), bytes.size(), QStringLiteral("header"));
     const quint16 version = header.u16();
     if (version != kFormatVersion)
-        throw FormatError(QStringLiteral("format version %1 is not supported (this program reads version %2)")
-                              .arg(version)
-                              .arg(kFormatVersion));
+        refuse(QStringLiteral("format version %1 is not supported (this program reads version %2)")
+                   .arg(version)
+                   .arg(kFormatVersion));
     const int sections = header.count(header.u16(), kMaxSections, 12, QStringLiteral("sections"));
 
     CharacterData c;
@@ -347,11 +359,11 @@ CharacterData unpack(const QByteArray& bytes) {
         const quint32 size = header.u32();
         const QString name = tagName(t);
         if (seen.contains(t))
-            throw FormatError(QStringLiteral("section \"%1\" appears twice").arg(name));
+            refuse(QStringLiteral("section \"%1\" appears twice").arg(name));
         seen.insert(t);
         if (offset < quint32(kMagic.size()) || offset > quint64(bytes.size()) ||
             size > quint64(bytes.size()) - offset)
-            throw FormatError(QStringLiteral("section \"%1\" lies outside the file").arg(name));
+            refuse(QStringLiteral("section \"%1\" lies outside the file").arg(name));
         Reader r(bytes, qsizetype(offset), qsizetype(offset) + qsizetype(size), name);
         if (t == kCharTag)
             readChar(r, c);
@@ -370,10 +382,21 @@ CharacterData unpack(const QByteArray& bytes) {
     }
     for (quint32 required : {kCharTag, kImagesTag, kMouthsTag, kAnimationsTag, kStatesTag}) {
         if (!seen.contains(required))
-            throw FormatError(QStringLiteral("section \"%1\" is missing").arg(tagName(required)));
+            refuse(QStringLiteral("section \"%1\" is missing").arg(tagName(required)));
     }
-    validate(c);
+    if (const Status valid = validate(c); !valid.ok())
+        refuse(valid.message());
     return c;
+}
+
+} // namespace
+
+Result<CharacterData> unpack(const QByteArray& bytes) {
+    try {
+        return readPacked(bytes);
+    } catch (const Refusal& refusal) {
+        return Error{refusal.message};
+    }
 }
 
 } // namespace cw::character

@@ -12,7 +12,7 @@ inline constexpr quint16 kFormatVersion = 1;
 
 /// Serialises a character (which must pass validate()) into the packed format.
 QByteArray pack(const CharacterData& character);
-/// Reads and validates a packed character; throws FormatError naming the place in the file and the problem.
-CharacterData unpack(const QByteArray& bytes);
+/// Reads and validates a packed character; the error names the place in the file and the problem.
+[[nodiscard]] Result<CharacterData> unpack(const QByteArray& bytes);
 
 } // namespace cw::character

@@ -14,8 +14,14 @@ namespace cw::character {
 
 namespace {
 
+/// How a check deep in the reader gives up: thrown there and caught by parseDescription(), which returns it
+/// as the result's error. It never leaves this file.
+struct Refusal {
+    QString message;
+};
+
 [[noreturn]] void fail(const QString& place, const QString& problem) {
-    throw FormatError(place.isEmpty() ? problem : place + QStringLiteral(": ") + problem);
+    throw Refusal{place.isEmpty() ? problem : place + QStringLiteral(": ") + problem};
 }
 
 QString join(const QString& place, const QString& key) {
@@ -140,9 +146,8 @@ Frame readFrame(const QJsonObject& o, const QString& place, const QHash<QString,
     return f;
 }
 
-} // namespace
-
-CharacterData parseDescription(const QByteArray& json, const QString& folder) {
+/// Throws a Refusal naming the place of the first problem.
+CharacterData readJson(const QByteArray& json, const QString& folder) {
     if (json.size() > limits::kFileBytes)
         fail({}, QStringLiteral("the description is larger than %1 bytes").arg(limits::kFileBytes));
     QJsonParseError error;
@@ -260,21 +265,34 @@ CharacterData parseDescription(const QByteArray& json, const QString& folder) {
         }
     }
 
-    validate(c);
+    if (const Status valid = validate(c); !valid.ok())
+        fail({}, valid.message());
     return c;
 }
 
-CharacterData readDescription(const QString& jsonPath) {
-    QFile file(jsonPath);
+} // namespace
+
+Result<CharacterData> parseDescription(const QByteArray& json, const QString& folder) {
     try {
-        if (!file.open(QIODevice::ReadOnly))
-            fail({}, QStringLiteral("cannot read it: %1").arg(file.errorString()));
-        if (file.size() > limits::kFileBytes)
-            fail({}, QStringLiteral("it is larger than %1 bytes").arg(limits::kFileBytes));
-        return parseDescription(file.readAll(), QFileInfo(jsonPath).absolutePath());
-    } catch (const FormatError& e) {
-        throw FormatError(jsonPath + QStringLiteral(": ") + e.message());
+        return readJson(json, folder);
+    } catch (const Refusal& refusal) {
+        return Error{refusal.message};
     }
+}
+
+Result<CharacterData> readDescription(const QString& jsonPath) {
+    QFile file(jsonPath);
+    const auto refused = [&jsonPath](const QString& problem) {
+        return Error{jsonPath + QStringLiteral(": ") + problem};
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return refused(QStringLiteral("cannot read it: %1").arg(file.errorString()));
+    if (file.size() > limits::kFileBytes)
+        return refused(QStringLiteral("it is larger than %1 bytes").arg(limits::kFileBytes));
+    Result<CharacterData> character = parseDescription(file.readAll(), QFileInfo(jsonPath).absolutePath());
+    if (!character.ok())
+        return refused(character.message());
+    return character;
 }
 
 } // namespace cw::character

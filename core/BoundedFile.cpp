@@ -27,8 +27,8 @@ private:
     int fd_;
 };
 
-FileContents failed(ReadFailure failure, QString reason) {
-    return {QByteArray(), failure, std::move(reason)};
+FileContents failed(ReadFailure failure, QString message) {
+    return ReadError{failure, std::move(message)};
 }
 
 QString errorText(int error) {
@@ -111,7 +111,7 @@ FileContents readRegularFile(const QString& path, qint64 maxBytes) {
         return tooLarge();
     }
     bytes.truncate(static_cast<qsizetype>(total));
-    return {std::move(bytes), ReadFailure::None, QString()};
+    return bytes;
 }
 
 } // namespace cw::files

@@ -4,10 +4,10 @@
 
 namespace cw {
 
-/// Button and icon styles of a message box, combinable as the platform's message box styles are.
-enum MessageBoxStyle : int {
-    kMbOk = 0,
-    kMbIconCritical = 16,
+/// The icon a message box shows beside its text. Every message box has one button, OK.
+enum class MessageIcon {
+    None,
+    Critical, ///< something failed and the user has to know
 };
 
 /// Modal message boxes.
@@ -16,7 +16,7 @@ public:
     virtual ~IMessageBoxes() = default;
 
     /// Shows a message and returns when the user has closed it. An empty title shows the program's title.
-    virtual void show(const QString& text, int style, const QString& title) = 0;
+    virtual void show(const QString& text, MessageIcon icon, const QString& title) = 0;
 };
 
 } // namespace cw

@@ -1,35 +1,42 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <optional>
 
 namespace cw {
 
-/// Value types.
-enum : std::uint32_t {
-    kRegNone = 0,
-    kRegSz = 1,
-    kRegExpandSz = 2,
-    kRegBinary = 3,
-    kRegDword = 4,
-    kRegMultiSz = 7,
+/// The top-level keys of the registry this program looks below.
+enum class RegistryRoot {
+    LocalMachine, ///< settings of the whole machine
+    CurrentUser,  ///< settings of the user running the program
 };
 
-/// Predefined root keys, as 32-bit signed handle values.
-constexpr std::int32_t kHkeyLocalMachine = static_cast<std::int32_t>(0x80000002u);
-constexpr std::int32_t kHkeyCurrentUser = static_cast<std::int32_t>(0x80000001u);
-
-/// The most bytes of one value the program reads; a longer value counts as missing.
-constexpr std::uint32_t kMaxRegistryValueBytes = 1024;
-
-/// One registry value: its type and its bytes as the ANSI registry functions hand them out (strings as local
-/// 8-bit text with their terminating zero byte).
+/// One registry value, as the program reads it.
 struct RegistryValue {
-    std::uint32_t type = kRegNone;
-    QByteArray data;
+    enum class Kind {
+        Empty,  ///< stored with no data at all, whatever its type
+        Text,   ///< a string
+        Number, ///< a 32-bit number
+        Other,  ///< a type this program does not read (raw bytes, lists of strings, 64-bit numbers, ...)
+    };
+    Kind kind = Kind::Empty;
+    QString text;             ///< for Text
+    std::uint32_t number = 0; ///< for Number
+
+    static RegistryValue fromText(QString text) { return {Kind::Text, std::move(text), 0}; }
+    static RegistryValue fromNumber(std::uint32_t number) { return {Kind::Number, QString(), number}; }
     bool operator==(const RegistryValue&) const = default;
+};
+
+/// A string value and where it lives: value `name` (empty: the key's default value) of `key`
+/// ("SOFTWARE\Example") below `root`.
+struct RegistryText {
+    RegistryRoot root = RegistryRoot::LocalMachine;
+    QString key;
+    QString name;
+    QString text;
+    bool operator==(const RegistryText&) const = default;
 };
 
 /// A read-only view of the registry.
@@ -37,9 +44,9 @@ class IRegistry {
 public:
     virtual ~IRegistry() = default;
 
-    /// Value `name` (empty: the key's default value) of `key` ("SOFTWARE\Example") below the predefined root
-    /// `root`; nothing when the root, the key or the value does not exist or cannot be read. Never throws.
-    virtual std::optional<RegistryValue> value(std::int32_t root, const QString& key,
+    /// Value `name` (empty: the key's default value) of `key` ("SOFTWARE\Example") below `root`; nothing when
+    /// the key or the value does not exist or cannot be read. Never throws.
+    virtual std::optional<RegistryValue> value(RegistryRoot root, const QString& key,
                                                const QString& name) = 0;
 };
 

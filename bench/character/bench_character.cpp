@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
             return 1;
-        data = std::make_shared<const CharacterData>(unpack(f.readAll()));
+        data = std::make_shared<const CharacterData>(unpack(f.readAll()).value());
         FrameRenderer renderer(data);
         loads.push_back(double(t.nsecsElapsed()) / 1e6);
     }

@@ -18,21 +18,29 @@ namespace {
 constexpr auto kHeaderUnicode = QLatin1StringView("Windows Registry Editor Version 5.00");
 constexpr auto kHeaderAnsi = QLatin1StringView("REGEDIT4");
 
-struct Root {
-    std::int32_t handle;
+struct RootName {
     QLatin1StringView name;
     QLatin1StringView shortName;
 };
 
-constexpr std::array<Root, 5> kRoots{{
-    {static_cast<std::int32_t>(0x80000000u), QLatin1StringView("HKEY_CLASSES_ROOT"),
-     QLatin1StringView("HKCR")},
-    {kHkeyCurrentUser, QLatin1StringView("HKEY_CURRENT_USER"), QLatin1StringView("HKCU")},
-    {kHkeyLocalMachine, QLatin1StringView("HKEY_LOCAL_MACHINE"), QLatin1StringView("HKLM")},
-    {static_cast<std::int32_t>(0x80000003u), QLatin1StringView("HKEY_USERS"), QLatin1StringView("HKU")},
-    {static_cast<std::int32_t>(0x80000005u), QLatin1StringView("HKEY_CURRENT_CONFIG"),
-     QLatin1StringView("HKCC")},
+constexpr std::array<RootName, 5> kRootNames{{
+    {QLatin1StringView("HKEY_CLASSES_ROOT"), QLatin1StringView("HKCR")},
+    {QLatin1StringView("HKEY_CURRENT_USER"), QLatin1StringView("HKCU")},
+    {QLatin1StringView("HKEY_LOCAL_MACHINE"), QLatin1StringView("HKLM")},
+    {QLatin1StringView("HKEY_USERS"), QLatin1StringView("HKU")},
+    {QLatin1StringView("HKEY_CURRENT_CONFIG"), QLatin1StringView("HKCC")},
 }};
+
+/// The full name a file gives `root`.
+QLatin1StringView rootName(RegistryRoot root) {
+    switch (root) {
+    case RegistryRoot::CurrentUser:
+        return QLatin1StringView("HKEY_CURRENT_USER");
+    case RegistryRoot::LocalMachine:
+        break;
+    }
+    return QLatin1StringView("HKEY_LOCAL_MACHINE");
+}
 
 QString fold(const QString& name) {
     return name.toCaseFolded();
@@ -42,7 +50,7 @@ QString fold(const QString& name) {
 std::optional<QString> canonicalKeyPath(const QString& written) {
     const qsizetype slash = written.indexOf(QLatin1Char('\\'));
     const QString rootName = slash < 0 ? written : written.left(slash);
-    for (const Root& root : kRoots) {
+    for (const RootName& root : kRootNames) {
         if (rootName.compare(root.name, Qt::CaseInsensitive) == 0 ||
             rootName.compare(root.shortName, Qt::CaseInsensitive) == 0) {
             if (slash < 0) {
@@ -127,9 +135,9 @@ QByteArray ansiString(const QString& text) {
     return bytes;
 }
 
-/// The value part of a statement, after "=". Unicode files store hex string data as UTF-16LE, which the ANSI
-/// functions hand out as 8-bit text.
-std::optional<RegistryValue> parseData(const QString& line, qsizetype pos, bool unicode) {
+/// The value part of a statement, after "=". Unicode files store hex string data as UTF-16LE, which is kept
+/// as 8-bit text like every other string.
+std::optional<RegistryFileValue> parseData(const QString& line, qsizetype pos, bool unicode) {
     const QStringView rest = QStringView(line).mid(pos);
     if (rest.startsWith(QLatin1Char('"'))) {
         const auto text = readQuoted(line, pos);
@@ -137,7 +145,7 @@ std::optional<RegistryValue> parseData(const QString& line, qsizetype pos, bool 
         if (!text || pos != line.size()) {
             return std::nullopt;
         }
-        return RegistryValue{kRegSz, ansiString(*text)};
+        return RegistryFileValue{kRegSz, ansiString(*text)};
     }
     if (rest.startsWith(QLatin1StringView("dword:"), Qt::CaseInsensitive)) {
         const QStringView digits = rest.mid(6).trimmed();
@@ -150,7 +158,7 @@ std::optional<RegistryValue> parseData(const QString& line, qsizetype pos, bool 
         for (int i = 0; i < 4; ++i) {
             bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFFu);
         }
-        return RegistryValue{kRegDword, bytes};
+        return RegistryFileValue{kRegDword, bytes};
     }
     if (!rest.startsWith(QLatin1StringView("hex"), Qt::CaseInsensitive)) {
         return std::nullopt;
@@ -179,7 +187,7 @@ std::optional<RegistryValue> parseData(const QString& line, qsizetype pos, bool 
         QStringDecoder utf16(QStringConverter::Utf16LE);
         *bytes = QString(utf16.decode(*bytes)).toLocal8Bit();
     }
-    return RegistryValue{type, *bytes};
+    return RegistryFileValue{type, *bytes};
 }
 
 /// Physical lines joined where a line ends in a backslash, each with the number of its first line.
@@ -289,7 +297,7 @@ RegistryFileContents parseRegistryFile(const QByteArray& bytes) {
             problem(QStringLiteral("malformed value data"));
             continue;
         }
-        if (value->data.size() > qsizetype(kMaxRegistryValueBytes)) {
+        if (value->data.size() > kMaxRegistryValueBytes) {
             // Kept, so it still overrides what came before, but nothing reads a value this long.
             problem(
                 QStringLiteral("value \"%1\" holds %2 bytes; values longer than %3 bytes count as missing")
@@ -305,10 +313,10 @@ RegistryFileContents parseRegistryFile(const QByteArray& bytes) {
     return contents;
 }
 
-FileRegistry::FileRegistry() : pending_(Sources{&FileRegistry::standardBuiltIns, standardFiles()}) {}
+FileRegistry::FileRegistry(BuiltIns builtIns) : FileRegistry(standardFiles(), std::move(builtIns)) {}
 
-FileRegistry::FileRegistry(const QStringList& files, const QList<RegistryFileEntry>& builtIns)
-    : pending_(Sources{[builtIns] { return builtIns; }, files}) {}
+FileRegistry::FileRegistry(const QStringList& files, BuiltIns builtIns)
+    : pending_(Sources{std::move(builtIns), files}) {}
 
 QStringList FileRegistry::standardFiles() {
     const QString systemFolder = qEnvironmentVariable("CHATTERWISP_SYSCONFDIR", QStringLiteral("/etc"));
@@ -317,36 +325,35 @@ QStringList FileRegistry::standardFiles() {
                 QStringLiteral("/chatterwisp/registry.reg")};
 }
 
-QStringList FileRegistry::systemInformationPrograms() {
-    return {QStringLiteral("kinfocenter"),
-            QStringLiteral("hardinfo2"),
-            QStringLiteral("hardinfo"),
-            QStringLiteral("gnome-system-monitor"),
-            QStringLiteral("plasma-systemmonitor"),
-            QStringLiteral("mate-system-monitor"),
-            QStringLiteral("xfce4-taskmanager"),
-            QStringLiteral("lxtask"),
-            QStringLiteral("ksysguard")};
-}
-
-QString FileRegistry::findSystemInformationProgram() {
-    for (const QString& program : systemInformationPrograms()) {
-        const QString path = QStandardPaths::findExecutable(program);
-        if (!path.isEmpty()) {
-            return path;
+std::optional<RegistryValue> FileRegistry::readable(const RegistryFileValue& stored) {
+    if (stored.data.size() > kMaxRegistryValueBytes) {
+        return std::nullopt;
+    }
+    if (stored.data.isEmpty()) {
+        return RegistryValue{};
+    }
+    switch (stored.type) {
+    case kRegSz: {
+        // Only one terminator is dropped; a value stored without one is kept whole.
+        QByteArray text = stored.data;
+        if (text.endsWith('\0')) {
+            text.chop(1);
         }
+        return RegistryValue::fromText(QString::fromLocal8Bit(text));
     }
-    return {};
-}
-
-QList<RegistryFileEntry> FileRegistry::standardBuiltIns() {
-    const QString program = findSystemInformationProgram();
-    if (program.isEmpty()) {
-        return {};
+    case kRegDword:
+        if (stored.data.size() == 4) {
+            std::uint32_t number = 0;
+            for (int i = 3; i >= 0; --i) {
+                number = number << 8 | static_cast<unsigned char>(stored.data[i]);
+            }
+            return RegistryValue::fromNumber(number);
+        }
+        break;
+    default:
+        break;
     }
-    const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-    return {{RegistryFileEntry::Kind::Key, key, QString(), {}},
-            {RegistryFileEntry::Kind::Value, key, QStringLiteral("PATH"), {kRegSz, ansiString(program)}}};
+    return RegistryValue{RegistryValue::Kind::Other, QString(), 0};
 }
 
 void FileRegistry::load() {
@@ -355,13 +362,25 @@ void FileRegistry::load() {
     }
     const Sources sources = std::move(*pending_);
     pending_.reset();
-    applyEntries(sources.builtIns());
+    if (sources.builtIns) {
+        QList<RegistryFileEntry> builtIns;
+        for (const RegistryText& text : sources.builtIns()) {
+            QString key = QString(rootName(text.root));
+            if (!text.key.isEmpty()) {
+                key += QLatin1Char('\\') + text.key;
+            }
+            builtIns.append(
+                {RegistryFileEntry::Kind::Value, key, text.name, {kRegSz, ansiString(text.text)}});
+        }
+        applyEntries(builtIns);
+    }
     for (const QString& file : sources.files) {
-        readOneFile(file);
+        // A place that cannot be read is skipped; why is logged.
+        static_cast<void>(readOneFile(file));
     }
 }
 
-bool FileRegistry::readFile(const QString& path) {
+Status FileRegistry::readFile(const QString& path) {
     load();
     return readOneFile(path);
 }
@@ -371,24 +390,23 @@ void FileRegistry::apply(const QList<RegistryFileEntry>& entries) {
     applyEntries(entries);
 }
 
-bool FileRegistry::readOneFile(const QString& path) {
+Status FileRegistry::readOneFile(const QString& path) {
     const files::FileContents file = files::readRegularFile(path, kMaxFileBytes);
-    if (file.failure == files::ReadFailure::Missing) {
-        return false;
-    }
     if (!file.ok()) {
-        qCWarning(lcRegistry).noquote() << "skipped:" << file.reason;
-        return false;
+        if (file.error().failure != files::ReadFailure::Missing) {
+            qCWarning(lcRegistry).noquote() << "skipped:" << file.message();
+        }
+        return Error{file.message()};
     }
-    const RegistryFileContents contents = parseRegistryFile(file.bytes);
+    const RegistryFileContents contents = parseRegistryFile(file.value());
     for (const QString& problem : contents.problems) {
         qCWarning(lcRegistry).noquote() << path << problem;
     }
     if (!contents.recognised) {
-        return false;
+        return Error{QStringLiteral("%1 is not a registry file").arg(path)};
     }
     applyEntries(contents.entries);
-    return true;
+    return {};
 }
 
 void FileRegistry::applyEntries(const QList<RegistryFileEntry>& entries) {
@@ -418,14 +436,9 @@ void FileRegistry::applyEntries(const QList<RegistryFileEntry>& entries) {
     }
 }
 
-std::optional<RegistryValue> FileRegistry::value(std::int32_t root, const QString& key, const QString& name) {
+std::optional<RegistryValue> FileRegistry::value(RegistryRoot root, const QString& key, const QString& name) {
     load();
-    const auto known =
-        std::find_if(kRoots.cbegin(), kRoots.cend(), [root](const Root& r) { return r.handle == root; });
-    if (known == kRoots.cend()) {
-        return std::nullopt;
-    }
-    QString path = fold(QString(known->name));
+    QString path = fold(QString(rootName(root)));
     if (!key.isEmpty()) {
         path += QLatin1Char('\\') + fold(key);
     }
@@ -437,7 +450,7 @@ std::optional<RegistryValue> FileRegistry::value(std::int32_t root, const QStrin
     if (found == values->cend()) {
         return std::nullopt;
     }
-    return *found;
+    return readable(*found);
 }
 
 } // namespace cw

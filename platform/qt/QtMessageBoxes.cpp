@@ -7,10 +7,22 @@
 
 namespace cw {
 
-void QtMessageBoxes::show(const QString& text, int style, const QString& title) {
-    const QMessageBox::Icon icon =
-        (style & 0x70) == kMbIconCritical ? QMessageBox::Critical : QMessageBox::NoIcon;
-    QMessageBox box(icon, title.isEmpty() ? appIdentity().title : title, text, QMessageBox::Ok);
+namespace {
+
+QMessageBox::Icon qtIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void QtMessageBoxes::show(const QString& text, MessageIcon icon, const QString& title) {
+    QMessageBox box(qtIcon(icon), title.isEmpty() ? appIdentity().title : title, text, QMessageBox::Ok);
     box.setWindowIcon(appIcon());
     box.setObjectName(QStringLiteral("messageBox"));
     box.exec();

@@ -9,7 +9,7 @@ namespace cw {
 /// Message boxes as Qt message boxes, modal to the whole program.
 class QtMessageBoxes : public IMessageBoxes {
 public:
-    void show(const QString& text, int style, const QString& title) override;
+    void show(const QString& text, MessageIcon icon, const QString& title) override;
 };
 
 } // namespace cw

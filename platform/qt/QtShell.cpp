@@ -1,7 +1,5 @@
 #include "QtShell.h"
 
-#include "core/Failure.h"
-
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileInfo>
@@ -15,13 +13,14 @@ namespace cw {
 namespace {
 
 // A NUL would silently cut the path short at the system call, naming a different file than asked for.
-void requireUsablePath(const QString& path, const char* what) {
+Status usablePath(const QString& path, const char* what) {
     if (path.isEmpty()) {
-        throw Failure(QStringLiteral("%1: no path given").arg(QLatin1String(what)));
+        return Error{QStringLiteral("%1: no path given").arg(QLatin1String(what))};
     }
     if (path.contains(QChar(u'\0'))) {
-        throw Failure(QStringLiteral("%1: the path holds a NUL character").arg(QLatin1String(what)));
+        return Error{QStringLiteral("%1: the path holds a NUL character").arg(QLatin1String(what))};
     }
+    return {};
 }
 
 } // namespace
@@ -32,16 +31,21 @@ QString QtShell::nativePath(const QString& path) {
     return native;
 }
 
-bool QtShell::open(const QString& link) {
+Status QtShell::open(const QString& link) {
     const QUrl url(link, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty()) {
-        return false;
+        return Error{QStringLiteral("not a link: \"%1\"").arg(link)};
     }
-    return QDesktopServices::openUrl(url);
+    if (!QDesktopServices::openUrl(url)) {
+        return Error{QStringLiteral("nothing on this desktop opens %1").arg(link)};
+    }
+    return {};
 }
 
-bool QtShell::fileExists(const QString& path) {
-    requireUsablePath(path, "file test");
+Result<bool> QtShell::fileExists(const QString& path) {
+    if (const Status usable = usablePath(path, "file test"); !usable.ok()) {
+        return usable.error();
+    }
     const QString native = nativePath(path);
     std::error_code error;
     const auto status =
@@ -51,8 +55,8 @@ bool QtShell::fileExists(const QString& path) {
         if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
             return false;
         }
-        throw Failure(
-            QStringLiteral("cannot search %1: %2").arg(native, QString::fromStdString(error.message())));
+        return Error{
+            QStringLiteral("cannot search %1: %2").arg(native, QString::fromStdString(error.message()))};
     }
     if (!std::filesystem::is_regular_file(status)) {
         return false;
@@ -60,13 +64,16 @@ bool QtShell::fileExists(const QString& path) {
     return !QFileInfo(native).fileName().startsWith(QLatin1Char('.'));
 }
 
-void QtShell::startProgram(const QString& path, int /*windowStyle*/) {
-    requireUsablePath(path, "program start");
+Status QtShell::startProgram(const QString& path) {
+    if (Status usable = usablePath(path, "program start"); !usable.ok()) {
+        return usable;
+    }
     const QString program = nativePath(path);
     // No arguments and no shell: spaces, quotes and ";" stay part of the program's path.
     if (!QProcess::startDetached(program, {})) {
-        throw Failure(QStringLiteral("cannot start %1").arg(program));
+        return Error{QStringLiteral("cannot start %1").arg(program)};
     }
+    return {};
 }
 
 } // namespace cw

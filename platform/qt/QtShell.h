@@ -5,12 +5,12 @@
 namespace cw {
 
 /// The desktop's shell: links go to the desktop's handler (QDesktopServices), programs are started directly,
-/// never through a command interpreter. The window style of a start is left to the window manager.
+/// never through a command interpreter.
 class QtShell : public IShell {
 public:
-    bool open(const QString& link) override;
-    bool fileExists(const QString& path) override;
-    void startProgram(const QString& path, int windowStyle) override;
+    Status open(const QString& link) override;
+    Result<bool> fileExists(const QString& path) override;
+    Status startProgram(const QString& path) override;
 
     /// The path with backslashes turned into folder separators.
     static QString nativePath(const QString& path);

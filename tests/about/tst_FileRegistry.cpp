@@ -1,5 +1,5 @@
-// Registry export files: what the reader makes of each kind of statement, how files override each other and
-// the built-in value, and the handles and status codes of the registry functions.
+// Registry export files: what the reader makes of each kind of statement, what a stored value reads as, how
+// files override each other and the built-in values, and where values are found.
 #include "TestFiles.h"
 #include "platform/qt/FileRegistry.h"
 
@@ -13,7 +13,8 @@
 
 using namespace cw;
 
-Q_DECLARE_METATYPE(cw::RegistryValue)
+Q_DECLARE_METATYPE(cw::RegistryFileValue)
+Q_DECLARE_METATYPE(std::optional<cw::RegistryValue>)
 
 namespace {
 
@@ -27,7 +28,25 @@ QByteArray utf16(const QString& text) {
 
 /// Reads `subKey`'s value `name` below HKLM.
 std::optional<RegistryValue> query(IRegistry& registry, const QString& subKey, const QString& name) {
-    return registry.value(kHkeyLocalMachine, subKey, name);
+    return registry.value(RegistryRoot::LocalMachine, subKey, name);
+}
+
+RegistryValue text(const QString& text) {
+    return RegistryValue::fromText(text);
+}
+
+/// What the last statement of `contents` about value `name` of kKey stores, names compared without regard to
+/// case.
+std::optional<RegistryFileValue> stored(const RegistryFileContents& contents, const QString& name) {
+    std::optional<RegistryFileValue> last;
+    for (const RegistryFileEntry& entry : contents.entries) {
+        if (entry.kind == RegistryFileEntry::Kind::Value &&
+            entry.key.compare(kKey, Qt::CaseInsensitive) == 0 &&
+            entry.name.compare(name, Qt::CaseInsensitive) == 0) {
+            last = entry.value;
+        }
+    }
+    return last;
 }
 
 } // namespace
@@ -46,12 +65,12 @@ private slots:
     void statements_data() {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<RegistryValue>("value");
+        QTest::addColumn<RegistryFileValue>("value");
 
         auto row = [](const char* title, const QByteArray& statement, const char* name, std::uint32_t type,
                       const QByteArray& data) {
             QTest::newRow(title) << kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n" + statement
-                                 << QString::fromLatin1(name) << RegistryValue{type, data};
+                                 << QString::fromLatin1(name) << RegistryFileValue{type, data};
         };
         row("string", "\"PATH\"=\"/usr/bin/tool\"", "PATH", kRegSz, QByteArray("/usr/bin/tool\0", 14));
         row("escapes", "\"Path\"=\"C:\\\\Program Files\\\\\\\"x\\\"\"", "Path", kRegSz,
@@ -84,27 +103,74 @@ private slots:
 
         QTest::newRow("REGEDIT4 keeps hex strings as they are")
             << QByteArray("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"x\"=hex(2):41,42,00\n")
-            << "x" << RegistryValue{kRegExpandSz, QByteArray("AB\0", 3)};
+            << "x" << RegistryFileValue{kRegExpandSz, QByteArray("AB\0", 3)};
         QTest::newRow("UTF-16 file")
             << utf16(QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
                                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\r\n\"t\"=\"caf\u00e9\"\r\n"))
-            << "t" << RegistryValue{kRegSz, QStringLiteral("caf\u00e9").toLocal8Bit() + '\0'};
+            << "t" << RegistryFileValue{kRegSz, QStringLiteral("caf\u00e9").toLocal8Bit() + '\0'};
         QTest::newRow("key written with a closing backslash")
             << kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example\\]\n\"t\"=\"x\"\n"
-            << "t" << RegistryValue{kRegSz, QByteArray("x\0", 2)};
+            << "t" << RegistryFileValue{kRegSz, QByteArray("x\0", 2)};
         QTest::newRow("UTF-8 with byte-order mark")
             << QByteArray("\xEF\xBB\xBF") + kHeader + "[HKLM\\Software\\EXAMPLE]\n\"t\"=\"x\"\n"
-            << "t" << RegistryValue{kRegSz, QByteArray("x\0", 2)};
+            << "t" << RegistryFileValue{kRegSz, QByteArray("x\0", 2)};
     }
     void statements() {
         QFETCH(QByteArray, text);
         QFETCH(QString, name);
-        QFETCH(RegistryValue, value);
+        QFETCH(RegistryFileValue, value);
+        const std::optional<RegistryFileValue> written = stored(parseRegistryFile(text), name);
+        QVERIFY(written);
+        QCOMPARE(written->type, value.type);
+        QCOMPARE(written->data, value.data);
+        // The registry made of the file hands out the last statement's value, read by its type.
         FileRegistry registry({writeFile(text)}, {});
-        const auto read = query(registry, QStringLiteral("SOFTWARE\\Example"), name);
-        QVERIFY(read);
-        QCOMPARE(read->type, value.type);
-        QCOMPARE(read->data, value.data);
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), name), FileRegistry::readable(value));
+    }
+
+    void storedValuesReadByTheirType_data() {
+        QTest::addColumn<RegistryFileValue>("stored");
+        QTest::addColumn<std::optional<RegistryValue>>("read");
+        const auto number = [](std::uint32_t n) { return std::optional(RegistryValue::fromNumber(n)); };
+        const std::optional<RegistryValue> other = RegistryValue{RegistryValue::Kind::Other, QString(), 0};
+        const std::optional<RegistryValue> empty = RegistryValue{};
+
+        QTest::newRow("string with its terminator")
+            << RegistryFileValue{kRegSz, QByteArray("C:\\Tools\\info.exe\0", 18)}
+            << std::optional(text(QStringLiteral("C:\\Tools\\info.exe")));
+        QTest::newRow("string without terminator keeps its last character")
+            << RegistryFileValue{kRegSz, "abc"} << std::optional(text(QStringLiteral("abc")));
+        QTest::newRow("only one terminator is dropped")
+            << RegistryFileValue{kRegSz, QByteArray("abc\0\0", 5)}
+            << std::optional(text(QString::fromLatin1("abc\0", 4)));
+        QTest::newRow("a lone terminator")
+            << RegistryFileValue{kRegSz, QByteArray(1, '\0')} << std::optional(text(QString()));
+        QTest::newRow("1024 bytes are read") << RegistryFileValue{kRegSz, QByteArray(1023, 'x') + '\0'}
+                                             << std::optional(text(QString(1023, QLatin1Char('x'))));
+        QTest::newRow("1024 bytes without terminator")
+            << RegistryFileValue{kRegSz, QByteArray(1024, 'y')}
+            << std::optional(text(QString(1024, QLatin1Char('y'))));
+        QTest::newRow("1025 bytes count as missing")
+            << RegistryFileValue{kRegSz, QByteArray(1024, 'x') + '\0'} << std::optional<RegistryValue>();
+        QTest::newRow("1025 bytes of another type count as missing")
+            << RegistryFileValue{kRegBinary, QByteArray(1025, 'b')} << std::optional<RegistryValue>();
+        QTest::newRow("dword, least significant byte first")
+            << RegistryFileValue{kRegDword, QByteArray("\x03\x02\x01\x00", 4)} << number(0x00010203);
+        QTest::newRow("dword with its highest byte set")
+            << RegistryFileValue{kRegDword, QByteArray("\x0A\xFF\x00\x7B", 4)} << number(0x7B00FF0A);
+        QTest::newRow("dword of two bytes is no number")
+            << RegistryFileValue{kRegDword, QByteArray("\x01\x02", 2)} << other;
+        QTest::newRow("expandable string")
+            << RegistryFileValue{kRegExpandSz, QByteArray("%A%\0", 4)} << other;
+        QTest::newRow("multi-string") << RegistryFileValue{kRegMultiSz, QByteArray("a\0b\0\0", 5)} << other;
+        QTest::newRow("binary") << RegistryFileValue{kRegBinary, QByteArray("\1\2\3", 3)} << other;
+        QTest::newRow("string without data") << RegistryFileValue{kRegSz, QByteArray()} << empty;
+        QTest::newRow("binary without data") << RegistryFileValue{kRegBinary, QByteArray()} << empty;
+    }
+    void storedValuesReadByTheirType() {
+        QFETCH(RegistryFileValue, stored);
+        QFETCH(std::optional<RegistryValue>, read);
+        QCOMPARE(FileRegistry::readable(stored), read);
     }
 
     void malformedStatementsAreReported() {
@@ -125,18 +191,26 @@ private slots:
 
     void filesThatAreNoRegistryFilesAreIgnored_data() {
         QTest::addColumn<QByteArray>("text");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("no header") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n");
+        QTest::addColumn<QString>("why");
+        const QString noRegistryFile = QStringLiteral(" is not a registry file");
+        QTest::newRow("empty") << QByteArray() << noRegistryFile;
+        QTest::newRow("no header") << QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n")
+                                   << noRegistryFile;
         QTest::newRow("other header") << QByteArray("Windows Registry Editor Version 6.00\n"
-                                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n");
+                                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n")
+                                      << noRegistryFile;
         QByteArray huge = kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Example]\n\"v\"=\"x\"\n";
         huge.append(QByteArray(FileRegistry::kMaxFileBytes, ';'));
-        QTest::newRow("larger than 4 MiB") << huge;
+        QTest::newRow("larger than 4 MiB") << huge << QStringLiteral(" is larger than 4194304 bytes");
     }
     void filesThatAreNoRegistryFilesAreIgnored() {
         QFETCH(QByteArray, text);
+        QFETCH(QString, why);
         FileRegistry registry({}, {});
-        QVERIFY(!registry.readFile(writeFile(text)));
+        const QString file = writeFile(text);
+        const Status read = registry.readFile(file);
+        QVERIFY(!read.ok());
+        QVERIFY2(read.message().startsWith(file) && read.message().contains(why), qPrintable(read.message()));
         QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v")), std::nullopt);
     }
 
@@ -199,29 +273,29 @@ private slots:
                                                                   .arg(QRegularExpression::escape(place),
                                                                        QRegularExpression::escape(logged))));
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
-        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v"))->data,
-                 QByteArray("good\0", 5));
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("v")),
+                 text(QStringLiteral("good")));
     }
 
     void laterFilesOverrideEarlierOnesAndTheBuiltIns() {
-        const QString key = QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-        const QList<RegistryFileEntry> builtIns{
-            {RegistryFileEntry::Kind::Value,
-             key,
-             QStringLiteral("PATH"),
-             {kRegSz, QByteArray("/built/in\0", 10)}},
-            {RegistryFileEntry::Kind::Value, key, QStringLiteral("Kept"), {kRegSz, QByteArray("k\0", 2)}}};
+        const QString key = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+        const QList<RegistryText> builtIns{
+            {RegistryRoot::LocalMachine, key, QStringLiteral("PATH"), QStringLiteral("/built/in")},
+            {RegistryRoot::LocalMachine, key, QStringLiteral("Kept"), QStringLiteral("k")},
+            {RegistryRoot::LocalMachine, key, QStringLiteral("Built"), QStringLiteral("b")}};
         const QString system =
             writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n"
                                 "\"PATH\"=\"/system\"\n\"Other\"=\"s\"\n");
         const QString user =
             writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\MICROSOFT\\Shared Tools\\MSINFO]\n"
                                 "\"path\"=\"/user\"\n\"Kept\"=-\n");
-        FileRegistry registry({system, dir.filePath(QStringLiteral("missing.reg")), user}, builtIns);
+        FileRegistry registry({system, dir.filePath(QStringLiteral("missing.reg")), user},
+                              [builtIns] { return builtIns; });
 
         const QString msinfo = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-        QCOMPARE(query(registry, msinfo, QStringLiteral("PATH"))->data, QByteArray("/user\0", 6));
-        QCOMPARE(query(registry, msinfo, QStringLiteral("Other"))->data, QByteArray("s\0", 2));
+        QCOMPARE(query(registry, msinfo, QStringLiteral("PATH")), text(QStringLiteral("/user")));
+        QCOMPARE(query(registry, msinfo, QStringLiteral("Other")), text(QStringLiteral("s")));
+        QCOMPARE(query(registry, msinfo, QStringLiteral("Built")), text(QStringLiteral("b")));
         QCOMPARE(query(registry, msinfo, QStringLiteral("Kept")), std::nullopt);
     }
 
@@ -232,56 +306,38 @@ private slots:
                               {});
         QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\A\\B"), QStringLiteral("v")), std::nullopt);
         QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\A"), QStringLiteral("w")), std::nullopt);
-        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\AB"), QStringLiteral("v"))->data,
-                 QByteArray("2\0", 2));
+        QCOMPARE(query(registry, QStringLiteral("SOFTWARE\\AB"), QStringLiteral("v")),
+                 text(QStringLiteral("2")));
     }
 
     void valuesAreFoundByRootKeyAndNameWithoutRegardToCase() {
         FileRegistry registry({writeFile(kHeader + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Deep\\Key]\n"
-                                                   "\"v\"=\"0123456789\"\n@=\"default\"\n")},
+                                                   "\"v\"=\"0123456789\"\n@=\"default\"\n"
+                                                   "[HKCU\\SOFTWARE\\Deep\\Key]\n\"u\"=\"user\"\n")},
                               {});
-        const RegistryValue v{kRegSz, QByteArray("0123456789\0", 11)};
-        QCOMPARE(
-            registry.value(kHkeyLocalMachine, QStringLiteral("software\\deep\\KEY"), QStringLiteral("V")), v);
-        QCOMPARE(registry.value(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Deep\\Key"), QString()),
-                 (RegistryValue{kRegSz, QByteArray("default\0", 8)}));
+        const RegistryValue v = text(QStringLiteral("0123456789"));
+        QCOMPARE(registry.value(RegistryRoot::LocalMachine, QStringLiteral("software\\deep\\KEY"),
+                                QStringLiteral("V")),
+                 v);
+        QCOMPARE(registry.value(RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\Deep\\Key"), QString()),
+                 text(QStringLiteral("default")));
         // A key that only holds sub-keys has no values; a prefix of a key name is no key; other roots are
         // apart.
-        QCOMPARE(registry.value(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Deep"), QStringLiteral("v")),
+        QCOMPARE(
+            registry.value(RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\Deep"), QStringLiteral("v")),
+            std::nullopt);
+        QCOMPARE(registry.value(RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\Deep\\Ke"),
+                                QStringLiteral("v")),
                  std::nullopt);
-        QCOMPARE(registry.value(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Deep\\Ke"), QStringLiteral("v")),
+        QCOMPARE(registry.value(RegistryRoot::CurrentUser, QStringLiteral("SOFTWARE\\Deep\\Key"),
+                                QStringLiteral("v")),
                  std::nullopt);
-        QCOMPARE(registry.value(kHkeyCurrentUser, QStringLiteral("SOFTWARE\\Deep\\Key"), QStringLiteral("v")),
+        QCOMPARE(registry.value(RegistryRoot::CurrentUser, QStringLiteral("SOFTWARE\\Deep\\Key"),
+                                QStringLiteral("u")),
+                 text(QStringLiteral("user")));
+        QCOMPARE(registry.value(RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\Deep\\Key"),
+                                QStringLiteral("u")),
                  std::nullopt);
-        QCOMPARE(registry.value(12345, QStringLiteral("SOFTWARE\\Deep\\Key"), QStringLiteral("v")),
-                 std::nullopt);
-    }
-
-    void builtInNamesTheFirstSystemInformationProgramFound() {
-        QTemporaryDir bin;
-        QVERIFY(bin.isValid());
-        const QStringList programs = FileRegistry::systemInformationPrograms();
-        QVERIFY(programs.size() >= 3);
-        // Two candidates installed, the later one of them first: the earlier one in the list wins.
-        for (const QString& name : {programs[2], programs[1]}) {
-            QFile program(bin.filePath(name));
-            QVERIFY(program.open(QIODevice::WriteOnly));
-            program.write("#!/bin/sh\n");
-            program.close();
-            QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
-        }
-        const QByteArray savedPath = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(bin.path()));
-        const QList<RegistryFileEntry> builtIns = FileRegistry::standardBuiltIns();
-        qputenv("PATH", QFile::encodeName(dir.filePath(QStringLiteral("nothing-here"))));
-        const QList<RegistryFileEntry> none = FileRegistry::standardBuiltIns();
-        qputenv("PATH", savedPath);
-
-        FileRegistry registry({}, builtIns);
-        const auto value = query(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                                 QStringLiteral("PATH"));
-        QCOMPARE(value, (RegistryValue{kRegSz, QFile::encodeName(bin.filePath(programs[1])) + '\0'}));
-        QVERIFY(none.isEmpty());
     }
 
     void standardFilesAreTheSystemsThenTheUsers() {

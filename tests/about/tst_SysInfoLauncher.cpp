@@ -9,31 +9,31 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <stdexcept>
 
 using namespace cw;
 
 namespace {
 
-const QByteArray kPathKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const QByteArray kFolderKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
+const QString kPathKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+const QString kFolderKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString kUnavailable = QStringLiteral("System Information Is Unavailable At This Time");
+constexpr RegistryRoot kMachine = RegistryRoot::LocalMachine;
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray result;
-    for (int value : values) {
-        result.append(static_cast<char>(value));
-    }
-    return result;
+RegistryValue text(const QString& text) {
+    return RegistryValue::fromText(text);
 }
 
-QByteArray sz(const QByteArray& text) {
-    return text + '\0';
+RegistryValue ofKind(RegistryValue::Kind kind) {
+    return RegistryValue{kind, QString(), 0};
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(cw::RegistryValue)
+Q_DECLARE_METATYPE(std::optional<QString>)
 
 class TestSysInfoLauncher : public QObject {
     Q_OBJECT
@@ -55,7 +55,8 @@ class TestSysInfoLauncher : public QObject {
     }
     void expectUnavailableMessage() {
         QCOMPARE(f->messages.shown.size(), 1);
-        QCOMPARE(f->messages.shown.front(), (test::RecordingMessageBoxes::Shown{kUnavailable, 0, QString()}));
+        QCOMPARE(f->messages.shown.front(),
+                 (test::RecordingMessageBoxes::Shown{kUnavailable, MessageIcon::None, QString()}));
         QVERIFY(f->shell.started.isEmpty());
     }
 
@@ -63,64 +64,38 @@ private slots:
     void init() { f = std::make_unique<Fakes>(); }
 
     void getKeyValueRendersByType_data() {
-        QTest::addColumn<uint>("type");
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<bool>("read");
+        QTest::addColumn<RegistryValue>("stored");
         QTest::addColumn<QString>("value");
 
-        QTest::newRow("string with its terminator")
-            << uint(kRegSz) << sz("C:\\Tools\\info.exe") << true << "C:\\Tools\\info.exe";
-        QTest::newRow("string without terminator keeps its last character")
-            << uint(kRegSz) << QByteArray("abc") << true << "abc";
-        QTest::newRow("only one terminator is dropped")
-            << uint(kRegSz) << QByteArray("abc\0\0", 5) << true << QString::fromLatin1("abc\0", 4);
-        QTest::newRow("a lone terminator") << uint(kRegSz) << QByteArray(1, '\0') << true << "";
-        QTest::newRow("1024 bytes are read")
-            << uint(kRegSz) << sz(QByteArray(1023, 'x')) << true << QString(1023, QLatin1Char('x'));
-        QTest::newRow("1024 bytes without terminator")
-            << uint(kRegSz) << QByteArray(1024, 'y') << true << QString(1024, QLatin1Char('y'));
-        QTest::newRow("1025 bytes count as missing")
-            << uint(kRegSz) << sz(QByteArray(1024, 'x')) << false << "";
-        QTest::newRow("dword 03 02 01 00")
-            << uint(kRegDword) << bytes({0x03, 0x02, 0x01, 0x00}) << true << "&h010203";
-        QTest::newRow("dword 00 00 00 01")
-            << uint(kRegDword) << bytes({0x00, 0x00, 0x00, 0x01}) << true << "&h01000000";
-        QTest::newRow("dword 00 00 00 00")
-            << uint(kRegDword) << bytes({0x00, 0x00, 0x00, 0x00}) << true << "&h000000";
-        QTest::newRow("dword 0A FF 00 7B")
-            << uint(kRegDword) << bytes({0x0A, 0xFF, 0x00, 0x7B}) << true << "&h7B00FF0A";
-        QTest::newRow("dword 45 23 01 00")
-            << uint(kRegDword) << bytes({0x45, 0x23, 0x01, 0x00}) << true << "&h012345";
-        QTest::newRow("expandable string leaves the text")
-            << uint(kRegExpandSz) << sz("%SystemRoot%\\x.exe") << true << "as passed";
-        QTest::newRow("multi-string leaves the text")
-            << uint(kRegMultiSz) << QByteArray("a\0b\0\0", 5) << true << "as passed";
-        QTest::newRow("binary leaves the text")
-            << uint(kRegBinary) << bytes({1, 2, 3}) << true << "as passed";
+        QTest::newRow("string") << text(QStringLiteral("C:\\Tools\\info.exe")) << "C:\\Tools\\info.exe";
+        QTest::newRow("empty string") << text(QString()) << "";
+        QTest::newRow("number below 2^24 shows six digits")
+            << RegistryValue::fromNumber(0x00010203) << "&h010203";
+        QTest::newRow("number with its highest byte set")
+            << RegistryValue::fromNumber(0x01000000) << "&h01000000";
+        QTest::newRow("zero") << RegistryValue::fromNumber(0) << "&h000000";
+        QTest::newRow("hex digits in capitals") << RegistryValue::fromNumber(0x7B00FF0A) << "&h7B00FF0A";
+        QTest::newRow("number 0x12345") << RegistryValue::fromNumber(0x00012345) << "&h012345";
+        QTest::newRow("any other type gives no text") << ofKind(RegistryValue::Kind::Other) << "";
     }
     void getKeyValueRendersByType() {
-        QFETCH(uint, type);
-        QFETCH(QByteArray, data);
-        QFETCH(bool, read);
+        QFETCH(RegistryValue, stored);
         QFETCH(QString, value);
-        f->registry.set(kHkeyLocalMachine, "SOFTWARE\\Example", "Value", type, data);
+        f->registry.set(kMachine, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("Value"), stored);
 
-        QString keyVal = QStringLiteral("as passed");
-        QCOMPARE(f->launcher.GetKeyValue(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Example"),
-                                         QStringLiteral("Value"), keyVal),
-                 read);
-        QCOMPARE(keyVal, value);
+        const auto read =
+            f->launcher.GetKeyValue(kMachine, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("Value"));
+        QVERIFY2(read.ok(), qPrintable(read.message()));
+        QCOMPARE(read.value(), std::optional<QString>(value));
     }
 
     void getKeyValueAsksForTheOneValueNamed() {
-        f->registry.set(kHkeyLocalMachine, kPathKey, "PATH", kRegSz, sz("/usr/bin/tool"));
-        QString keyVal;
-        QVERIFY(f->launcher.GetKeyValue(kHkeyLocalMachine, QString::fromLatin1(kPathKey),
-                                        QStringLiteral("PATH"), keyVal));
-        QCOMPARE(keyVal, QStringLiteral("/usr/bin/tool"));
+        f->registry.set(kMachine, kPathKey, QStringLiteral("PATH"), text(QStringLiteral("/usr/bin/tool")));
+        const auto read = f->launcher.GetKeyValue(kMachine, kPathKey, QStringLiteral("PATH"));
+        QVERIFY(read.ok());
+        QCOMPARE(read.value(), std::optional<QString>(QStringLiteral("/usr/bin/tool")));
         QCOMPARE(f->registry.lookups,
-                 (QList<test::FakeRegistry::Lookup>{
-                     {kHkeyLocalMachine, QString::fromLatin1(kPathKey), QStringLiteral("PATH")}}));
+                 (QList<test::FakeRegistry::Lookup>{{kMachine, kPathKey, QStringLiteral("PATH")}}));
     }
 
     void getKeyValueReportsWhatCannotBeRead_data() {
@@ -134,50 +109,51 @@ private slots:
         QFETCH(bool, keyExists);
         QFETCH(bool, unreadable);
         if (keyExists) {
-            f->registry.set(kHkeyLocalMachine, "SOFTWARE\\Example", "Other", kRegSz, sz("x"));
+            f->registry.set(kMachine, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("Other"),
+                            text(QStringLiteral("x")));
         }
         f->registry.unreadable = unreadable;
-        QString keyVal = QStringLiteral("old");
-        QVERIFY(!f->launcher.GetKeyValue(kHkeyLocalMachine, QStringLiteral("SOFTWARE\\Example"),
-                                         QStringLiteral("Value"), keyVal));
-        QCOMPARE(keyVal, QString());
+        const auto read =
+            f->launcher.GetKeyValue(kMachine, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("Value"));
+        QVERIFY(read.ok());
+        QCOMPARE(read.value(), std::nullopt);
     }
 
-    void getKeyValueRaisesForAValueWithoutData() {
-        f->registry.set(kHkeyLocalMachine, "SOFTWARE\\Example", "Empty", kRegSz, QByteArray());
-        QString keyVal = QStringLiteral("old");
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
-                                 f->launcher.GetKeyValue(kHkeyLocalMachine,
-                                                         QStringLiteral("SOFTWARE\\Example"),
-                                                         QStringLiteral("Empty"), keyVal));
-        QCOMPARE(keyVal, QStringLiteral("old"));
+    void getKeyValueRefusesAValueWithoutData() {
+        f->registry.set(kMachine, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("Empty"),
+                        ofKind(RegistryValue::Kind::Empty));
+        const auto read =
+            f->launcher.GetKeyValue(kMachine, QStringLiteral("SOFTWARE\\Example"), QStringLiteral("Empty"));
+        QVERIFY(!read.ok());
+        QVERIFY(read.message().contains(QStringLiteral("Empty")));
     }
 
     void firstPlaceIsStartedAsRead() {
-        f->registry.set(kHkeyLocalMachine, kPathKey, "PATH", kRegSz, sz("/opt/sys info; x/tool \"1\""));
-        f->registry.set(kHkeyLocalMachine, kFolderKey, "MSINFO", kRegSz, sz("/elsewhere"));
+        f->registry.set(kMachine, kPathKey, QStringLiteral("PATH"),
+                        text(QStringLiteral("/opt/sys info; x/tool \"1\"")));
+        f->registry.set(kMachine, kFolderKey, QStringLiteral("MSINFO"), text(QStringLiteral("/elsewhere")));
         f->launcher.StartSysInfo();
 
-        QCOMPARE(f->shell.started, (QList<test::RecordingShell::Start>{{"/opt/sys info; x/tool \"1\"", 1}}));
+        QCOMPARE(f->shell.started, QStringList{QStringLiteral("/opt/sys info; x/tool \"1\"")});
         QVERIFY(f->shell.tested.isEmpty());
-        QCOMPARE(keysOpened(), QStringList{QString::fromLatin1(kPathKey)});
+        QCOMPARE(keysOpened(), QStringList{kPathKey});
         QVERIFY(f->messages.shown.isEmpty());
     }
 
     void secondPlaceNamesTheFolderOfTheProgram() {
-        f->registry.set(kHkeyLocalMachine, kFolderKey, "MSINFO", kRegSz, sz("C:\\Program Files\\MSInfo"));
+        f->registry.set(kMachine, kFolderKey, QStringLiteral("MSINFO"),
+                        text(QStringLiteral("C:\\Program Files\\MSInfo")));
         f->shell.existingFiles.insert(QStringLiteral("C:\\Program Files\\MSInfo\\MSINFO32.EXE"));
         f->launcher.StartSysInfo();
 
-        QCOMPARE(keysOpened(), (QStringList{QString::fromLatin1(kPathKey), QString::fromLatin1(kFolderKey)}));
+        QCOMPARE(keysOpened(), (QStringList{kPathKey, kFolderKey}));
         QCOMPARE(f->shell.tested, QStringList{QStringLiteral("C:\\Program Files\\MSInfo\\MSINFO32.EXE")});
-        QCOMPARE(f->shell.started,
-                 (QList<test::RecordingShell::Start>{{"C:\\Program Files\\MSInfo\\MSINFO32.EXE", 1}}));
+        QCOMPARE(f->shell.started, QStringList{QStringLiteral("C:\\Program Files\\MSInfo\\MSINFO32.EXE")});
         QVERIFY(f->messages.shown.isEmpty());
     }
 
     void unavailableToolShowsTheMessage_data() {
-        QTest::addColumn<QByteArray>("pathType");   // "", "sz", "expand", "dword", "empty"
+        QTest::addColumn<QByteArray>("pathType");   // "", "sz", "other", "empty"
         QTest::addColumn<QByteArray>("folderType"); // "", "sz", "empty"
         QTest::addColumn<QByteArray>("shellSays");  // "missing", "unsearchable", "unstartable"
         QTest::addColumn<int>("keysTried");
@@ -190,7 +166,7 @@ private slots:
         QTest::newRow("first place names a program that cannot start")
             << QByteArray("sz") << QByteArray("sz") << QByteArray("unstartable") << 1;
         QTest::newRow("first place of another type starts an empty path")
-            << QByteArray("expand") << QByteArray("sz") << QByteArray("missing") << 1;
+            << QByteArray("other") << QByteArray("sz") << QByteArray("missing") << 1;
         QTest::newRow("first place without data")
             << QByteArray("empty") << QByteArray("sz") << QByteArray("missing") << 1;
         QTest::newRow("second place without data")
@@ -203,17 +179,19 @@ private slots:
         QFETCH(int, keysTried);
 
         const QString program = QStringLiteral("/opt/info/tool");
+        const QString path = QStringLiteral("PATH");
         if (pathType == "sz") {
-            f->registry.set(kHkeyLocalMachine, kPathKey, "PATH", kRegSz, sz(program.toLatin1()));
-        } else if (pathType == "expand") {
-            f->registry.set(kHkeyLocalMachine, kPathKey, "PATH", kRegExpandSz, sz(program.toLatin1()));
+            f->registry.set(kMachine, kPathKey, path, text(program));
+        } else if (pathType == "other") {
+            f->registry.set(kMachine, kPathKey, path, ofKind(RegistryValue::Kind::Other));
         } else if (pathType == "empty") {
-            f->registry.set(kHkeyLocalMachine, kPathKey, "PATH", kRegSz, QByteArray());
+            f->registry.set(kMachine, kPathKey, path, ofKind(RegistryValue::Kind::Empty));
         }
+        const QString folderName = QStringLiteral("MSINFO");
         if (folderType == "sz") {
-            f->registry.set(kHkeyLocalMachine, kFolderKey, "MSINFO", kRegSz, sz("/opt/info"));
+            f->registry.set(kMachine, kFolderKey, folderName, text(QStringLiteral("/opt/info")));
         } else if (folderType == "empty") {
-            f->registry.set(kHkeyLocalMachine, kFolderKey, "MSINFO", kRegSz, QByteArray());
+            f->registry.set(kMachine, kFolderKey, folderName, ofKind(RegistryValue::Kind::Empty));
         }
         if (shellSays == "unsearchable") {
             f->shell.unsearchable.insert(QStringLiteral("/opt/info\\MSINFO32.EXE"));
@@ -227,12 +205,71 @@ private slots:
     }
 
     void eachClickStartsAnotherInstance() {
-        f->registry.set(kHkeyLocalMachine, kPathKey, "PATH", kRegSz, sz("/usr/bin/tool"));
+        f->registry.set(kMachine, kPathKey, QStringLiteral("PATH"), text(QStringLiteral("/usr/bin/tool")));
         f->launcher.StartSysInfo();
         f->launcher.StartSysInfo();
         QCOMPARE(f->shell.started.size(), 2);
         // Nothing is remembered between clicks: each one looks the value up again.
         QCOMPARE(f->registry.lookups.size(), 2);
+    }
+
+    void builtInValueNamesTheFirstSystemInformationProgramFound() {
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QStringList programs = SysInfoLauncher::systemInformationPrograms();
+        QVERIFY(programs.size() >= 3);
+        // Two candidates installed, the later one of them first: the earlier one in the list wins.
+        for (const QString& name : {programs[2], programs[1]}) {
+            QFile program(bin.filePath(name));
+            QVERIFY(program.open(QIODevice::WriteOnly));
+            program.write("#!/bin/sh\n");
+            program.close();
+            QVERIFY(program.setPermissions(program.permissions() | QFileDevice::ExeOwner));
+        }
+        const QByteArray savedPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()));
+        const QList<RegistryText> builtIns = SysInfoLauncher::builtInRegistryValues();
+        qputenv("PATH", QFile::encodeName(bin.filePath(QStringLiteral("nothing-here"))));
+        const QList<RegistryText> none = SysInfoLauncher::builtInRegistryValues();
+        qputenv("PATH", savedPath);
+
+        QVERIFY(none.isEmpty());
+        // Through a registry that holds them, the launcher starts the program they name.
+        FileRegistry registry({}, [builtIns] { return builtIns; });
+        test::RecordingShell shell;
+        test::RecordingMessageBoxes messages;
+        SysInfoLauncher(registry, shell, messages).StartSysInfo();
+        QCOMPARE(shell.started, QStringList{bin.filePath(programs[1])});
+        QVERIFY(messages.shown.isEmpty());
+    }
+
+    void aRegistryFileOverridesOrRemovesTheBuiltInValue() {
+        QTemporaryDir dir;
+        const auto builtIns = [] {
+            return QList<RegistryText>{
+                {RegistryRoot::LocalMachine, kPathKey, QStringLiteral("PATH"), QStringLiteral("/built/in")}};
+        };
+        const auto startWith = [&](const QByteArray& statements) {
+            const QString file = dir.filePath(QStringLiteral("registry.reg"));
+            QFile reg(file);
+            if (!reg.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                return QStringList{QStringLiteral("cannot write ") + file};
+            }
+            reg.write("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]\n" +
+                      statements);
+            reg.close();
+            FileRegistry registry({file}, builtIns);
+            test::RecordingShell shell;
+            shell.existingFiles.insert(QStringLiteral("/folder\\MSINFO32.EXE"));
+            test::RecordingMessageBoxes messages;
+            SysInfoLauncher(registry, shell, messages).StartSysInfo();
+            return shell.started;
+        };
+        const QByteArray folder =
+            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location]\n\"MSINFO\"=\"/folder\"\n";
+        QCOMPARE(startWith(folder), QStringList{QStringLiteral("/built/in")});
+        QCOMPARE(startWith("\"PATH\"=\"/from/file\"\n" + folder), QStringList{QStringLiteral("/from/file")});
+        QCOMPARE(startWith("\"PATH\"=-\n" + folder), QStringList{QStringLiteral("/folder\\MSINFO32.EXE")});
     }
 
     // The real thing: registry files, the desktop shell and a program that records how it was started.

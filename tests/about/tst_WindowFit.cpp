@@ -177,7 +177,7 @@ private slots:
         });
         poll.start(10);
         QtMessageBoxes boxes;
-        boxes.show(text, kMbOk, QString());
+        boxes.show(text, MessageIcon::None, QString());
         QVERIFY(checked);
         QVERIFY2(onScreen, qPrintable(offScreen));
     }

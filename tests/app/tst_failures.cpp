@@ -70,7 +70,7 @@ private slots:
 
         QCOMPARE(FailingProgram::runEventLoop(), 1);
         QCOMPARE(program.h.messageBoxes.shown.size(), 1);
-        QCOMPARE(program.h.messageBoxes.shown.first().style, kMbIconCritical);
+        QCOMPARE(program.h.messageBoxes.shown.first().icon, MessageIcon::Critical);
         QCOMPARE(program.h.messageBoxes.shown.first().title, QStringLiteral("Chatterwisp"));
         QVERIFY(program.h.messageBoxes.shown.first().text.contains(QStringLiteral("DoMagic2")));
         QCOMPARE(program.h.log.last(), QStringLiteral("NotifyIcon Delete"));

@@ -129,7 +129,7 @@ private slots:
                          "No sound card is present on this computer.Chatterwisp required a sound card to "
                          "function properly."));
             QCOMPARE(h.messageBoxes.shown.first().title, QStringLiteral("No sound card found"));
-            QCOMPARE(h.messageBoxes.shown.first().style, 16);
+            QCOMPARE(h.messageBoxes.shown.first().icon, MessageIcon::Critical);
         }
         h.window->Form_Load();
         QCOMPARE(h.log.size(), 9);
@@ -151,7 +151,7 @@ private slots:
         reportFailure(h.characters->failLoadWith, h.messageBoxes, h.tray, h.window->state().TrayIconData);
         QCOMPARE(h.messageBoxes.shown.size(), 1);
         QCOMPARE(h.messageBoxes.shown.first().title, QStringLiteral("Chatterwisp"));
-        QCOMPARE(h.messageBoxes.shown.first().style, 16);
+        QCOMPARE(h.messageBoxes.shown.first().icon, MessageIcon::Critical);
         QVERIFY(h.messageBoxes.shown.first().text.contains(h.characters->failLoadWith));
         QCOMPARE(h.log.last(), QStringLiteral("NotifyIcon Delete"));
     }

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static int argc = 1;
@@ -14,9 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
     static QGuiApplication app(argc, argv); // SVG drawing needs fonts
     Q_UNUSED(offscreen);
+    auto unpacked = cw::character::unpack(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    if (!unpacked.ok()) {
+        if (unpacked.message().isEmpty())
+            std::abort(); // a refusal always says why
+        return 0;
+    }
     try {
-        auto character = std::make_shared<const cw::character::CharacterData>(
-            cw::character::unpack(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size))));
+        auto character = std::make_shared<const cw::character::CharacterData>(std::move(unpacked).value());
         cw::character::FrameRenderer renderer(character);
         for (std::size_t a = 0; a < character->animations.size() && a < 8; ++a) {
             const auto& frames = character->animations[a].frames;

@@ -17,7 +17,7 @@ namespace {
 /// The program's own character, as drawn.
 std::shared_ptr<const CharacterData> genie() {
     static const auto data =
-        std::make_shared<const CharacterData>(readDescription(QStringLiteral(CW_GENIE_DESCRIPTION)));
+        std::make_shared<const CharacterData>(readDescription(QStringLiteral(CW_GENIE_DESCRIPTION)).value());
     return data;
 }
 

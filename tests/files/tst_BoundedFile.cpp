@@ -37,18 +37,17 @@ private slots:
     void readsRegularFilesUpToTheBound() {
         QFETCH(QByteArray, contents);
         const FileContents read = readRegularFile(write(QStringLiteral("plain"), contents), 4096);
-        QVERIFY2(read.ok(), qPrintable(read.reason));
-        QCOMPARE(read.bytes, contents);
-        QVERIFY(read.reason.isEmpty());
+        QVERIFY2(read.ok(), qPrintable(read.message()));
+        QCOMPARE(read.value(), contents);
     }
 
     void refusesAFileOneBytePastTheBound() {
         const QString path = write(QStringLiteral("big"), QByteArray(4097, 'x'));
         const FileContents read = readRegularFile(path, 4096);
-        QCOMPARE(read.failure, ReadFailure::TooLarge);
-        QVERIFY(read.bytes.isEmpty());
-        QVERIFY(read.reason.contains(path));
-        QVERIFY(read.reason.contains(QStringLiteral("4096")));
+        QVERIFY(!read.ok());
+        QCOMPARE(read.error().failure, ReadFailure::TooLarge);
+        QVERIFY(read.message().contains(path));
+        QVERIFY(read.message().contains(QStringLiteral("4096")));
     }
 
     void refusesAFifoWithNoWriterAtOnce() {
@@ -56,47 +55,48 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         // A blocking open would wait here for a writer that never comes, and the test would time out.
         const FileContents read = readRegularFile(path, 4096);
-        QCOMPARE(read.failure, ReadFailure::NotRegular);
-        QVERIFY(read.reason.contains(QStringLiteral("FIFO")));
+        QCOMPARE(read.error().failure, ReadFailure::NotRegular);
+        QVERIFY(read.message().contains(QStringLiteral("FIFO")));
     }
 
     void refusesADeviceThatNeverEnds() {
         const FileContents read = readRegularFile(QStringLiteral("/dev/zero"), 4096);
-        QCOMPARE(read.failure, ReadFailure::NotRegular);
-        QVERIFY(read.reason.contains(QStringLiteral("device")));
+        QCOMPARE(read.error().failure, ReadFailure::NotRegular);
+        QVERIFY(read.message().contains(QStringLiteral("device")));
     }
 
     void refusesAFolder() {
         const QString path = dir.filePath(QStringLiteral("folder"));
         QVERIFY(QDir().mkpath(path));
         const FileContents read = readRegularFile(path, 4096);
-        QCOMPARE(read.failure, ReadFailure::NotRegular);
-        QVERIFY(read.reason.contains(QStringLiteral("folder")));
+        QCOMPARE(read.error().failure, ReadFailure::NotRegular);
+        QVERIFY(read.message().contains(QStringLiteral("folder")));
     }
 
     void followsALinkToARegularFileButNotToAFifo() {
         const QString target = write(QStringLiteral("target"), "text");
         const QString link = dir.filePath(QStringLiteral("link"));
         QVERIFY(QFile::link(target, link));
-        QCOMPARE(readRegularFile(link, 100).bytes, QByteArray("text"));
+        QCOMPARE(readRegularFile(link, 100).value(), QByteArray("text"));
 
         const QString fifo = dir.filePath(QStringLiteral("fifo2"));
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QString fifoLink = dir.filePath(QStringLiteral("fifolink"));
         QVERIFY(QFile::link(fifo, fifoLink));
-        QCOMPARE(readRegularFile(fifoLink, 100).failure, ReadFailure::NotRegular);
+        QCOMPARE(readRegularFile(fifoLink, 100).error().failure, ReadFailure::NotRegular);
     }
 
     void tellsAMissingFileFromAnUnreadableOne() {
-        QCOMPARE(readRegularFile(dir.filePath(QStringLiteral("nothing")), 100).failure, ReadFailure::Missing);
-        QCOMPARE(readRegularFile(dir.filePath(QStringLiteral("nothing/below")), 100).failure,
+        QCOMPARE(readRegularFile(dir.filePath(QStringLiteral("nothing")), 100).error().failure,
+                 ReadFailure::Missing);
+        QCOMPARE(readRegularFile(dir.filePath(QStringLiteral("nothing/below")), 100).error().failure,
                  ReadFailure::Missing);
         if (::geteuid() == 0) {
             return; // root reads a file whatever its mode says; the rest of this case needs an ordinary user
         }
         const QString locked = write(QStringLiteral("locked"), "secret");
         QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
-        QCOMPARE(readRegularFile(locked, 100).failure, ReadFailure::Unreadable);
+        QCOMPARE(readRegularFile(locked, 100).error().failure, ReadFailure::Unreadable);
     }
 };
 

@@ -2,12 +2,10 @@
 
 #include "platform/Registry.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QPair>
 #include <QString>
-#include <cstdint>
 
 namespace cw::test {
 
@@ -15,21 +13,20 @@ namespace cw::test {
 class FakeRegistry : public IRegistry {
 public:
     struct Lookup {
-        std::int32_t root = 0;
+        RegistryRoot root = RegistryRoot::LocalMachine;
         QString key;
         QString name;
         bool operator==(const Lookup&) const = default;
     };
 
-    /// Stores a value of `subKey` below `root`.
-    void set(std::int32_t root, const QByteArray& subKey, const QByteArray& name, std::uint32_t type,
-             const QByteArray& data) {
-        keys_[{root, QString::fromLatin1(subKey)}][QString::fromLatin1(name)] = {type, data};
+    /// Stores value `name` of `key` below `root`.
+    void set(RegistryRoot root, const QString& key, const QString& name, const RegistryValue& value) {
+        keys_[{root, key}][name] = value;
     }
     /// Makes every lookup fail, as when the registry cannot be read at all.
     bool unreadable = false;
 
-    std::optional<RegistryValue> value(std::int32_t root, const QString& key, const QString& name) override {
+    std::optional<RegistryValue> value(RegistryRoot root, const QString& key, const QString& name) override {
         lookups.append({root, key, name});
         if (unreadable) {
             return std::nullopt;
@@ -44,7 +41,7 @@ public:
     QList<Lookup> lookups;
 
 private:
-    QMap<QPair<std::int32_t, QString>, QMap<QString, RegistryValue>> keys_;
+    QMap<QPair<RegistryRoot, QString>, QMap<QString, RegistryValue>> keys_;
 };
 
 } // namespace cw::test

@@ -12,13 +12,13 @@ class RecordingMessageBoxes : public IMessageBoxes {
 public:
     struct Shown {
         QString text;
-        int style = 0;
+        MessageIcon icon = MessageIcon::None;
         QString title;
         bool operator==(const Shown&) const = default;
     };
 
-    void show(const QString& text, int style, const QString& title) override {
-        shown.append({text, style, title});
+    void show(const QString& text, MessageIcon icon, const QString& title) override {
+        shown.append({text, icon, title});
     }
 
     QList<Shown> shown;

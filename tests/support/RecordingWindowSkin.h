@@ -9,15 +9,15 @@ namespace cw::test {
 /// Keeps the windows it was last handed and counts the hand-overs.
 class RecordingWindowSkin : public IWindowSkin {
 public:
-    void setWindows(const QWidgetList& handed) override {
+    void setWindows(const QList<QWidget*>& handed) override {
         windows_ = handed;
         ++handOvers_;
     }
-    const QWidgetList& windows() const { return windows_; }
+    const QList<QWidget*>& windows() const { return windows_; }
     int handOvers() const { return handOvers_; }
 
 private:
-    QWidgetList windows_;
+    QList<QWidget*> windows_;
     int handOvers_ = 0;
 };
 

@@ -21,7 +21,7 @@ inline QString characterDataDir() {
 /// The test character "Tiny": a few coloured rectangles with every animation the program plays.
 inline std::shared_ptr<const character::CharacterData> tiny() {
     static const auto data = std::make_shared<const character::CharacterData>(
-        character::readDescription(characterDataDir() + QStringLiteral("/tiny/tiny.json")));
+        character::readDescription(characterDataDir() + QStringLiteral("/tiny/tiny.json")).value());
     return data;
 }
 

@@ -17,21 +17,26 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: acspack DESCRIPTION.json OUTPUT.acs\n");
         return 2;
     }
-    try {
-        const cw::character::CharacterData character = cw::character::readDescription(args[1]);
-        const QByteArray bytes = cw::character::pack(character);
-        // The packed file must read back, and every image must draw, or the program would refuse it.
-        const auto check = std::make_shared<const cw::character::CharacterData>(cw::character::unpack(bytes));
-        cw::character::FrameRenderer renderer(check);
-        QSaveFile out(args[2]);
-        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-            std::fprintf(stderr, "acspack: cannot write %s: %s\n", qPrintable(args[2]),
-                         qPrintable(out.errorString()));
-            return 1;
-        }
-    } catch (const cw::character::FormatError& e) {
-        std::fprintf(stderr, "acspack: %s\n", e.what());
+    const auto refuse = [](const QString& problem) {
+        std::fprintf(stderr, "acspack: %s\n", qPrintable(problem));
         return 1;
+    };
+    const auto character = cw::character::readDescription(args[1]);
+    if (!character.ok())
+        return refuse(character.message());
+    const QByteArray bytes = cw::character::pack(character.value());
+    // The packed file must read back, and every image must draw, or the program would refuse it.
+    auto check = cw::character::unpack(bytes);
+    if (!check.ok())
+        return refuse(check.message());
+    try {
+        cw::character::FrameRenderer renderer(
+            std::make_shared<const cw::character::CharacterData>(std::move(check).value()));
+    } catch (const cw::character::FormatError& e) {
+        return refuse(e.message());
     }
+    QSaveFile out(args[2]);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+        return refuse(QStringLiteral("cannot write %1: %2").arg(args[2], out.errorString()));
     return 0;
 }

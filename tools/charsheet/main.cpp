@@ -41,11 +41,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: charsheet CHARACTER.acs OUTPUT.png\n");
         return 2;
     }
+    const auto refuse = [](const QString& problem) {
+        std::fprintf(stderr, "charsheet: %s\n", qPrintable(problem));
+        return 1;
+    };
+    QFile in(args[1]);
+    if (!in.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("cannot read %1: %2").arg(args[1], in.errorString()));
+    cw::Result<CharacterData> unpacked = unpack(in.read(limits::kFileBytes + 1));
+    if (!unpacked.ok())
+        return refuse(unpacked.message());
+    const auto data = std::make_shared<const CharacterData>(std::move(unpacked).value());
     try {
-        QFile in(args[1]);
-        if (!in.open(QIODevice::ReadOnly))
-            throw FormatError(QStringLiteral("cannot read %1: %2").arg(args[1], in.errorString()));
-        const auto data = std::make_shared<const CharacterData>(unpack(in.read(limits::kFileBytes + 1)));
         FrameRenderer renderer(data);
         const int cellW = data->width + 8;
         const int cellH = data->height + kCaption;
@@ -112,10 +119,10 @@ int main(int argc, char** argv) {
         }
         p.end();
         if (!sheet.save(args[2], "PNG"))
-            throw FormatError(QStringLiteral("cannot write %1").arg(args[2]));
+            return refuse(QStringLiteral("cannot write %1").arg(args[2]));
     } catch (const FormatError& e) {
-        std::fprintf(stderr, "charsheet: %s\n", e.what());
-        return 1;
+        // An image that cannot be drawn.
+        return refuse(e.message());
     }
     return 0;
 }

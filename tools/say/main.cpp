@@ -156,12 +156,12 @@ int main(int argc, char** argv) {
         const cw::files::FileContents in = cw::files::readRegularFile(cli.value(file), cw::kMaxTextBytes);
         if (!in.ok()) {
             std::fprintf(stderr, "say: %s\n",
-                         qPrintable(in.failure == cw::files::ReadFailure::NotRegular
-                                        ? in.reason + QStringLiteral(", not a regular file")
-                                        : in.reason));
+                         qPrintable(in.error().failure == cw::files::ReadFailure::NotRegular
+                                        ? in.message() + QStringLiteral(", not a regular file")
+                                        : in.message()));
             return 2;
         }
-        request = QString::fromUtf8(in.bytes);
+        request = QString::fromUtf8(in.value());
     }
     if (!cw::tts::fliteModule()) {
         return 1; // nothing can be spoken or written; the reason is logged

@@ -2,9 +2,9 @@
 
 #include "character/CharacterData.h"
 #include "character/CharacterFile.h"
-#include "character/Clock.h"
 #include "character/Description.h"
 #include "character/SpeechOutput.h"
+#include "core/Clock.h"
 
 #include <QFile>
 #include <QStringList>
@@ -14,6 +14,8 @@
 #include <vector>
 
 namespace cw::character::test {
+
+using cw::ManualClock; // the shared clock of core/, named here as the tests have always named it
 
 /// The folder of the small test characters.
 inline QString dataDir() {
@@ -26,43 +28,6 @@ inline std::shared_ptr<const CharacterData> tiny() {
         std::make_shared<const CharacterData>(readDescription(dataDir() + QStringLiteral("/tiny/tiny.json")));
     return data;
 }
-
-/// A clock moved by hand. advance() walks through time in order, waking the engine at exactly the times it
-/// asked for and letting observers (a scripted speech timeline) act at every millisecond in between.
-class ManualClock final : public Clock {
-    Q_OBJECT
-public:
-    qint64 now() const override { return now_; }
-    void wakeAt(qint64 at) override { wake_ = at; }
-    void cancel() override { wake_ = -1; }
-
-    void advance(qint64 ms) {
-        const qint64 target = now_ + ms;
-        for (;;) {
-            for (int guard = 0; wake_ >= 0 && wake_ <= now_ && guard < 1000; ++guard) {
-                wake_ = -1;
-                emit due();
-            }
-            if (now_ >= target)
-                break;
-            qint64 next = target;
-            if (!observers_.empty())
-                next = now_ + 1;
-            else if (wake_ > now_)
-                next = std::min(next, wake_);
-            now_ = next;
-            for (const auto& observe : observers_)
-                observe(now_);
-        }
-    }
-    void observe(std::function<void(qint64)> observer) { observers_.push_back(std::move(observer)); }
-    qint64 wake() const { return wake_; }
-
-private:
-    qint64 now_ = 0;
-    qint64 wake_ = -1;
-    std::vector<std::function<void(qint64)>> observers_;
-};
 
 /// Speech that plays a fixed timeline (times relative to the start of each request) on a ManualClock and
 /// records what it was asked.

@@ -163,8 +163,10 @@ int main(int argc, char** argv) {
         }
         request = QString::fromUtf8(in.bytes);
     }
-    if (!cw::tts::fliteModule()) {
-        return 1; // nothing can be spoken or written; the reason is logged
+    if (const cw::tts::FliteModuleLoad& module = cw::tts::fliteModule(); !module.api) {
+        // Nothing can be spoken or written.
+        std::fprintf(stderr, "say: no speech: %s\n", qPrintable(module.failure));
+        return 1;
     }
     const FliteVoice fliteVoice(cli.value(voice));
     VoiceSettings defaults;

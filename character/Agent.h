@@ -2,9 +2,9 @@
 
 #include "character/CharacterData.h"
 #include "character/CharacterEngine.h"
-#include "character/Clock.h"
 #include "character/FrameRenderer.h"
 #include "character/SpeechOutput.h"
+#include "core/Clock.h"
 #include "platform/CharacterService.h"
 
 #include <QHash>

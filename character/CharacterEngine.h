@@ -1,8 +1,8 @@
 #pragma once
 
 #include "character/CharacterData.h"
-#include "character/Clock.h"
 #include "character/SpeechOutput.h"
+#include "core/Clock.h"
 #include "platform/CharacterService.h"
 
 #include <QObject>

@@ -11,30 +11,31 @@ namespace cw::tts {
 namespace {
 
 // The caller serialises every call: flite keeps global state.
-void* loadVoice(const char* name) {
+FliteStatus loadVoice(const char* name, void** voice) {
     static bool initialised = false;
     if (!initialised) {
         flite_init();
         initialised = true;
     }
     if (qstrcmp(name, "kal16") == 0) {
-        return register_cmu_us_kal16(nullptr);
+        *voice = register_cmu_us_kal16(nullptr);
+    } else if (qstrcmp(name, "awb") == 0) {
+        *voice = register_cmu_us_awb(nullptr);
+    } else {
+        return FliteStatus::UnknownVoice;
     }
-    if (qstrcmp(name, "awb") == 0) {
-        return register_cmu_us_awb(nullptr);
-    }
-    return nullptr;
+    return *voice ? FliteStatus::Ok : FliteStatus::VoiceNotRegistered;
 }
 
-bool synthesize(void* voiceHandle, const QByteArray& text, const FliteVoice::Parameters& parameters,
-                int fallbackSampleRate, Utterance& out) {
+FliteStatus synthesize(void* voiceHandle, const QByteArray& text, const FliteVoice::Parameters& parameters,
+                       int fallbackSampleRate, Utterance& out) {
     auto* voice = static_cast<cst_voice*>(voiceHandle);
     feat_set_float(voice->features, "int_f0_target_mean", float(parameters.f0Mean));
     feat_set_float(voice->features, "int_f0_target_stddev", float(parameters.f0Stddev));
     feat_set_float(voice->features, "duration_stretch", float(parameters.stretch));
     cst_utterance* utt = flite_synth_text(text.constData(), voice);
     if (!utt) {
-        return false;
+        return FliteStatus::NoUtterance;
     }
     const cst_wave* wave = utt_wave(utt);
     if (wave && wave->num_samples > 0) {
@@ -54,7 +55,7 @@ bool synthesize(void* voiceHandle, const QByteArray& text, const FliteVoice::Par
         start = end;
     }
     delete_utterance(utt);
-    return true;
+    return FliteStatus::Ok;
 }
 
 constexpr FliteModuleApi kApi{kFliteModuleApiVersion, loadVoice, synthesize};

@@ -3,12 +3,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <dlfcn.h>
 
 namespace cw::tts {
-
-Q_DECLARE_LOGGING_CATEGORY(lcTts)
 
 namespace {
 
@@ -29,7 +26,7 @@ QStringList fliteModulePlaces() {
     return places;
 }
 
-const FliteModuleApi* loadFliteModule() {
+FliteModuleLoad loadFliteModule() {
     QStringList failures;
     for (const QString& place : fliteModulePlaces()) {
         if (!QFileInfo::exists(place)) {
@@ -46,21 +43,19 @@ const FliteModuleApi* loadFliteModule() {
         const auto entry = reinterpret_cast<Entry>(dlsym(module, kFliteModuleEntry));
         const FliteModuleApi* api = entry ? entry() : nullptr;
         if (api && api->version == kFliteModuleApiVersion) {
-            return api;
+            return {api, {}};
         }
         failures << place + QStringLiteral(": not a speech module of this version");
         dlclose(module);
     }
-    qCCritical(lcTts).noquote() << "no speech: the speech module could not be loaded:"
-                                << failures.join(u"; ");
-    return nullptr;
+    return {nullptr, QStringLiteral("the speech module could not be loaded: ") + failures.join(u"; ")};
 }
 
 } // namespace
 
-const FliteModuleApi* fliteModule() {
-    static const FliteModuleApi* const api = loadFliteModule();
-    return api;
+const FliteModuleLoad& fliteModule() {
+    static const FliteModuleLoad loaded = loadFliteModule();
+    return loaded;
 }
 
 } // namespace cw::tts

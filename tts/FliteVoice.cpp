@@ -2,12 +2,16 @@
 
 #include "FliteModule.h"
 
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
 #include <array>
 
 namespace cw::tts {
+
+Q_DECLARE_LOGGING_CATEGORY(lcTts)
+
 namespace {
 
 /// What was measured for a voice (bench/tts/calibrate.cpp): its speed at duration stretch 1, spoken a
@@ -59,12 +63,24 @@ QMutex& fliteLock() {
     return lock;
 }
 
-/// Registers a voice once per process; flite keeps it until the process ends. Null without the speech module.
+/// Registers a voice once per process; flite keeps it until the process ends. Null without the speech module
+/// or when flite refuses the voice (logged once). Called with fliteLock() held.
 void* voiceFor(int index) {
     static std::array<void*, kVoices.size()> loaded{};
-    if (!loaded[index]) {
-        if (const FliteModuleApi* flite = fliteModule()) {
-            loaded[index] = flite->loadVoice(kVoices[index].name);
+    static std::array<bool, kVoices.size()> failureLogged{};
+    if (loaded[index]) {
+        return loaded[index];
+    }
+    const FliteModuleLoad& module = fliteModule();
+    const FliteStatus status =
+        module.api ? module.api->loadVoice(kVoices[index].name, &loaded[index]) : FliteStatus::Ok;
+    if (!loaded[index] && !failureLogged[index]) {
+        failureLogged[index] = true;
+        if (!module.api) {
+            qCCritical(lcTts).noquote() << "no speech:" << module.failure;
+        } else {
+            qCCritical(lcTts) << "no speech with voice" << kVoices[index].name << "-"
+                              << fliteStatusMessage(status);
         }
     }
     return loaded[index];
@@ -154,9 +170,12 @@ Utterance FliteVoice::synthesizeWith(const QString& text, const Parameters& para
         voice_ = voiceFor(index_);
     }
     if (!voice_) {
-        return out; // logged where the module failed to load
+        return out; // logged where the voice failed to load
     }
-    if (!fliteModule()->synthesize(voice_, toFliteText(text), parameters, cal.sampleRate, out)) {
+    const FliteStatus status =
+        fliteModule().api->synthesize(voice_, toFliteText(text), parameters, cal.sampleRate, out);
+    if (status != FliteStatus::Ok) {
+        qCWarning(lcTts) << "nothing synthesised:" << fliteStatusMessage(status);
         return {};
     }
     return out;

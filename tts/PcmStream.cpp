@@ -39,11 +39,6 @@ void PcmStream::abort() {
     room_.notify_all();
 }
 
-bool PcmStream::aborted() const {
-    std::lock_guard lock(mutex_);
-    return aborted_;
-}
-
 qint64 PcmStream::read(qint16* out, qint64 maxSamples) {
     qint64 n = 0;
     {
@@ -77,29 +72,9 @@ QList<TimelineEvent> PcmStream::takeEventsUpTo(qint64 sample) {
     return due;
 }
 
-qint64 PcmStream::written() const {
+PcmStream::State PcmStream::snapshot() const {
     std::lock_guard lock(mutex_);
-    return written_;
-}
-
-qint64 PcmStream::consumed() const {
-    std::lock_guard lock(mutex_);
-    return consumed_;
-}
-
-bool PcmStream::finished() const {
-    std::lock_guard lock(mutex_);
-    return finished_;
-}
-
-qint64 PcmStream::charactersBeforeFirstAudio() const {
-    std::lock_guard lock(mutex_);
-    return charactersBeforeFirstAudio_;
-}
-
-qint64 PcmStream::peakBuffered() const {
-    std::lock_guard lock(mutex_);
-    return peak_;
+    return State{written_, consumed_, finished_, aborted_, charactersBeforeFirstAudio_, peak_};
 }
 
 } // namespace cw::tts

@@ -3,15 +3,14 @@
 #include "FliteVoice.h"
 #include "PcmStream.h"
 #include "RequestSynthesizer.h"
+#include "SilentOutput.h"
 #include "SpeechTags.h"
 
 #include "core/Trace.h"
-#include "platform/audio/PulseOutput.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QTimer>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -27,7 +26,7 @@ namespace {
 constexpr int kUsEnglish = 1033;
 /// How far synthesis may run ahead of the listener: enough to ride out a slow chunk, little memory.
 constexpr int kSecondsAhead = 3;
-/// How often the timeline is checked against the audio clock.
+/// How often the timeline is checked against the output's position.
 constexpr int kTickMs = 10;
 /// A device whose clock stands still this long while it holds audio is treated as gone (a frozen server).
 constexpr qint64 kStallMs = 4000;
@@ -129,8 +128,9 @@ private:
 } // namespace
 
 struct SpeechEngine::Impl {
+    Impl(Clock& clock, AudioOutput& output) : clock(clock), output(output), fallback(clock) {}
+
     SpeechEngine* q = nullptr;
-    AudioOutput output = AudioOutput::DefaultDevice;
     QString voiceName = FliteVoice::names().front();
     int sampleRate = 0;
     VoiceSettings defaults;
@@ -145,61 +145,62 @@ struct SpeechEngine::Impl {
         QString balloonText;
         std::shared_ptr<PcmStream> stream;
         bool startedSent = false;
-        bool onClock = true;
-        bool clockWaits = false; ///< on the clock, which starts with the first samples
-        qint64 clockBase = 0;    ///< sample position when the clock (re)started
-        QElapsedTimer clock;
-        QElapsedTimer sinceRequest;
-        qint64 heard = 0; ///< the audible position, never going back
-        QElapsedTimer stall;
+        AudioOutput* playing = nullptr; ///< `output`, or `fallback` once that took over; set by startOutput()
+        qint64 playingFrom = 0;         ///< the stream's sample where `playing` began counting
+        qint64 heard = 0;               ///< the audible position, never going back
+        qint64 firstSamplesAt = -1;     ///< clock time the first samples were seen
+        qint64 progressAt = 0;          ///< clock time the position last moved (or the output was started)
+        QElapsedTimer sinceRequest;     ///< measures only (statistics), decides nothing
         SpeechStatistics statistics;
     };
     std::unique_ptr<Current> current;
 
-    /// Connected from the start and kept between requests, so a request starts without setting anything up;
-    /// it follows the sound server when that goes away and comes back. None when the engine is silent.
-    std::unique_ptr<cw::audio::PulseOutput> out;
-    QTimer tick;
-    /// Last: its thread, which wakes `out`, ends before anything else goes.
+    Clock& clock;
+    /// Kept between requests, so a request starts without setting anything up.
+    AudioOutput& output;
+    /// Where a request goes on when `output` cannot start it, is lost, or stalls: the same pace, silently.
+    SilentOutput fallback;
+    /// Last: its thread, which wakes `output`, ends before anything else goes.
     std::unique_ptr<SynthesisThread> synthesis;
 
+    static SampleSource sourceOf(const std::shared_ptr<PcmStream>& stream) {
+        return [stream](qint16* samples, qint64 max) { return stream->read(samples, max); };
+    }
     void startOutput();
-    /// From `sample` on, the timeline runs on a clock.
-    void useClockFrom(qint64 sample);
-    qint64 audiblePosition();
+    /// From the audible position on, the request goes on on the fallback's clock.
+    void goOnSilently(const PcmStream::State& stream);
+    qint64 audiblePosition(const PcmStream::State& stream, qint64 played);
+    /// Both outputs let go of the request's source.
+    void releaseOutputs(bool silenceAtOnce);
     void onTick();
 };
 
-SpeechEngine::SpeechEngine(QObject* parent) : SpeechEngine(AudioOutput::DefaultDevice, parent) {}
-
-SpeechEngine::SpeechEngine(AudioOutput output, QObject* parent)
-    : QObject(parent), d(std::make_unique<Impl>()) {
+SpeechEngine::SpeechEngine(Clock& clock, AudioOutput& output, QObject* parent)
+    : QObject(parent), d(std::make_unique<Impl>(clock, output)) {
     d->q = this;
-    d->output = output;
     FliteVoice voice(d->voiceName);
     d->sampleRate = voice.sampleRate();
     d->defaults.pitchHz = voice.naturalPitchHz();
     d->defaults.wordsPerMinute = voice.naturalWordsPerMinute();
-    if (output == AudioOutput::DefaultDevice) {
-        d->out = std::make_unique<cw::audio::PulseOutput>(d->sampleRate);
-    }
     d->synthesis = std::make_unique<SynthesisThread>(d->voiceName);
-    d->tick.setTimerType(Qt::PreciseTimer);
-    d->tick.setInterval(kTickMs);
-    connect(&d->tick, &QTimer::timeout, this, [this] { d->onTick(); });
+    connect(&clock, &Clock::due, this, [this] { d->onTick(); });
 }
 
 SpeechEngine::~SpeechEngine() {
-    d->tick.stop();
+    d->clock.cancel();
     if (d->current) {
         d->current->stream->abort();
+        d->releaseOutputs(true);
     }
     d->synthesis.reset();
-    d->out.reset();
 }
 
 QStringList SpeechEngine::voices() {
     return FliteVoice::names();
+}
+
+int SpeechEngine::defaultSampleRate() {
+    return FliteVoice().sampleRate();
 }
 
 void SpeechEngine::setDefaults(const QString& voice, int pitchHz, int wordsPerMinute) {
@@ -242,11 +243,10 @@ quint64 SpeechEngine::speak(const QString& taggedRequest) {
     // synthesis thread, whatever the user-interface thread is doing.
     d->startOutput();
     const QPointer<SpeechEngine> self(this);
-    cw::audio::PulseOutput* out = d->out.get(); // outlives the synthesis thread
+    AudioOutput* out = &d->output; // outlives the synthesis thread
     d->synthesis->post(Job{d->current->stream, std::move(parsed), d->voiceName, [self, out] {
-                               if (out) {
-                                   out->wake();
-                               }
+                               // Called with no lock of the stream held (see PcmStream's lock order).
+                               out->wake();
                                // Look at the new audio on the engine's thread.
                                QMetaObject::invokeMethod(
                                    self,
@@ -257,7 +257,7 @@ quint64 SpeechEngine::speak(const QString& taggedRequest) {
                                    },
                                    Qt::QueuedConnection);
                            }});
-    d->tick.start();
+    d->clock.wakeAt(d->clock.now() + kTickMs);
     const quint64 id = d->current->id;
     QMetaObject::invokeMethod(
         this, [this] { d->onTick(); }, Qt::QueuedConnection);
@@ -270,10 +270,8 @@ void SpeechEngine::stop() {
     }
     const std::unique_ptr<Impl::Current> old = std::move(d->current);
     old->stream->abort();
-    d->tick.stop();
-    if (d->out) {
-        d->out->stop();
-    }
+    d->clock.cancel();
+    d->releaseOutputs(true);
     trace("stopped");
     d->lastStatistics = old->statistics;
     // Reported from the event loop, so a caller that starts the next request on finished() is not re-entered.
@@ -293,7 +291,7 @@ bool SpeechEngine::isSpeaking() const {
 }
 
 bool SpeechEngine::outputReady() const {
-    return d->out && d->out->ready(d->sampleRate);
+    return d->output.audible() && d->output.ready(d->sampleRate);
 }
 
 SpeechStatistics SpeechEngine::statistics() const {
@@ -301,67 +299,68 @@ SpeechStatistics SpeechEngine::statistics() const {
         return d->lastStatistics;
     }
     SpeechStatistics s = d->current->statistics;
-    s.charactersBeforeFirstAudio = d->current->stream->charactersBeforeFirstAudio();
-    s.peakBufferedSamples = d->current->stream->peakBuffered();
+    const PcmStream::State stream = d->current->stream->snapshot();
+    s.charactersBeforeFirstAudio = stream.charactersBeforeFirstAudio;
+    s.peakBufferedSamples = stream.peak;
     return s;
-}
-
-void SpeechEngine::Impl::useClockFrom(qint64 sample) {
-    current->onClock = true;
-    current->clockWaits = false;
-    current->clockBase = sample;
-    current->clock.start();
 }
 
 void SpeechEngine::Impl::startOutput() {
     Current& c = *current;
-    const std::shared_ptr<PcmStream> stream = c.stream;
-    if (out && out->start([stream](qint16* samples, qint64 max) { return stream->read(samples, max); },
-                          c.statistics.sampleRate)) {
-        c.onClock = false;
-        c.stall.start();
+    c.progressAt = clock.now();
+    c.playingFrom = 0;
+    if (output.start(sourceOf(c.stream), c.statistics.sampleRate)) {
+        c.playing = &output;
         return;
     }
-    if (out) {
-        qCInfo(lcTts) << "no audio output - speaking silently";
-    }
-    c.onClock = true;
-    c.clockWaits = true;
+    qCInfo(lcTts) << "no audio output - speaking silently";
+    fallback.start(sourceOf(c.stream), c.statistics.sampleRate);
+    c.playing = &fallback;
 }
 
-qint64 SpeechEngine::Impl::audiblePosition() {
+void SpeechEngine::Impl::goOnSilently(const PcmStream::State& stream) {
     Current& c = *current;
-    if (!c.onClock && out->lost()) {
-        qCWarning(lcTts) << "audio output lost - going on silently";
-        useClockFrom(c.heard);
+    // What the output took but never played is paced first, so no word is skipped.
+    fallback.takeOver(sourceOf(c.stream), c.statistics.sampleRate, stream.consumed - c.heard);
+    c.playing = &fallback;
+    c.playingFrom = c.heard;
+}
+
+void SpeechEngine::Impl::releaseOutputs(bool silenceAtOnce) {
+    if (silenceAtOnce) {
+        output.stop();
+        fallback.stop();
+    } else {
+        output.pause();
+        fallback.pause();
     }
-    if (c.onClock) {
-        if (c.clockWaits) {
-            return c.heard;
-        }
-        return std::max(c.heard, c.clockBase + c.clock.elapsed() * c.statistics.sampleRate / 1000);
-    }
-    const qint64 consumed = c.stream->consumed();
-    const qint64 played = std::min(out->played(), consumed);
+}
+
+qint64 SpeechEngine::Impl::audiblePosition(const PcmStream::State& stream, qint64 played) {
+    Current& c = *current;
     if (played > c.heard) {
-        if (!c.statistics.audible) {
+        if (c.playing->audible() && !c.statistics.audible) {
             c.statistics.audible = true;
             trace("first sample played", played);
         }
-        c.stall.restart();
+        c.progressAt = clock.now();
         return played;
     }
-    if (c.stream->finished() && consumed == c.stream->written()) {
-        // Everything is with the server, and its clock stops short of the end by the device's latency:
-        // play the rest out on the clock.
-        out->drain();
-        if (c.heard > 0 || c.stall.elapsed() > kTickMs * 5) {
-            useClockFrom(c.heard);
+    if (!c.playing->audible()) {
+        return c.heard; // a clock has nothing to watch for
+    }
+    const qint64 standing = clock.now() - c.progressAt;
+    if (stream.finished && stream.consumed == stream.written) {
+        // Everything is with the device, and its clock stops short of the end by its latency: play the rest
+        // out on the clock.
+        c.playing->drain();
+        if (c.heard > 0 || standing > kTickMs * 5) {
+            goOnSilently(stream);
         }
-    } else if (c.stream->written() > c.heard && c.stall.elapsed() > (c.heard == 0 ? kNoStartMs : kStallMs)) {
+    } else if (stream.written > c.heard && standing > (c.heard == 0 ? kNoStartMs : kStallMs)) {
         qCWarning(lcTts) << "audio output stalled - going on silently";
-        out->stop();
-        useClockFrom(c.heard);
+        c.playing->stop();
+        goOnSilently(stream);
     }
     return c.heard;
 }
@@ -370,6 +369,7 @@ void SpeechEngine::Impl::onTick() {
     if (!current) {
         return;
     }
+    clock.wakeAt(clock.now() + kTickMs);
     Current& c = *current;
     const quint64 id = c.id;
     if (!c.startedSent) {
@@ -379,21 +379,21 @@ void SpeechEngine::Impl::onTick() {
             return;
         }
     }
-    const bool done = c.stream->finished();
-    if (c.statistics.nsToFirstSamples < 0 && c.stream->written() > 0) {
+    if (c.playing != &fallback && c.playing->lost()) {
+        qCWarning(lcTts) << "audio output lost - going on silently";
+        c.playing->pause(); // lets go of the source, so nothing but the fallback reads it from now on
+        goOnSilently(c.stream->snapshot());
+    }
+    // The output's position first (a silent output takes samples to reach it), then the stream as it stands
+    // after that: every decision below is on this one snapshot.
+    const qint64 played = c.playingFrom + c.playing->played();
+    const PcmStream::State stream = c.stream->snapshot();
+    if (c.firstSamplesAt < 0 && stream.written > 0) {
+        c.firstSamplesAt = clock.now();
+        c.progressAt = c.firstSamplesAt; // the output's time to begin counts from here
         c.statistics.nsToFirstSamples = c.sinceRequest.nsecsElapsed();
-        c.stall.restart(); // the output's time to begin counts from here
     }
-    if (c.onClock && c.clockWaits) {
-        if (c.stream->written() == 0 && !done) {
-            return;
-        }
-        useClockFrom(0);
-    }
-    c.heard = audiblePosition();
-    if (c.onClock) {
-        c.stream->consumeUpTo(c.heard);
-    }
+    c.heard = audiblePosition(stream, std::min(played, stream.consumed));
     for (const TimelineEvent& e : c.stream->takeEventsUpTo(c.heard)) {
         switch (e.kind) {
         case TimelineEvent::Kind::Word:
@@ -412,15 +412,13 @@ void SpeechEngine::Impl::onTick() {
             return; // a receiver stopped the request
         }
     }
-    if (done && c.heard >= c.stream->written()) {
-        c.statistics.charactersBeforeFirstAudio = c.stream->charactersBeforeFirstAudio();
-        c.statistics.peakBufferedSamples = c.stream->peakBuffered();
+    if (stream.finished && c.heard >= stream.written) {
+        c.statistics.charactersBeforeFirstAudio = stream.charactersBeforeFirstAudio;
+        c.statistics.peakBufferedSamples = stream.peak;
         lastStatistics = c.statistics;
-        if (out) {
-            out->pause();
-        }
+        releaseOutputs(false);
         current.reset();
-        tick.stop();
+        clock.cancel();
         emit q->finished(id);
     }
 }

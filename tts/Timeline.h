@@ -1,13 +1,15 @@
 #pragma once
 
-#include "SpeechEngine.h"
 #include "SpeechTags.h"
+#include "core/Mouth.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 namespace cw::tts {
+
+using cw::Mouth;
 
 /// Something the listener reaches at a point of the request's audio, counted in samples from its start.
 struct TimelineEvent {

@@ -2,13 +2,10 @@
 
 #include "core/Trace.h"
 
-#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <algorithm>
 #include <pulse/context.h>
 #include <pulse/error.h>
-#include <pulse/introspect.h>
-#include <pulse/mainloop.h>
 #include <pulse/rtclock.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
@@ -41,6 +38,12 @@ private:
     pa_threaded_mainloop* loop_;
 };
 
+/// Frees the threaded main loop, stopping its thread first if it runs.
+struct LoopDeleter {
+    void operator()(pa_threaded_mainloop* loop) const { pa_threaded_mainloop_free(loop); }
+};
+using LoopPtr = std::unique_ptr<pa_threaded_mainloop, LoopDeleter>;
+
 void unrefOperation(pa_operation* op) {
     if (op) {
         pa_operation_unref(op);
@@ -50,11 +53,16 @@ void unrefOperation(pa_operation* op) {
 } // namespace
 
 struct PulseOutput::Impl {
-    pa_threaded_mainloop* loop = nullptr;
+    Impl(LoopPtr mainLoop, int sampleRate)
+        : loopOwner(std::move(mainLoop)), loop(loopOwner.get()), rate(sampleRate) {}
+
+    const LoopPtr
+        loopOwner; ///< frees the loop when the Impl goes (~PulseOutput has stopped its thread by then)
+    pa_threaded_mainloop* const loop;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
     pa_time_event* retry = nullptr;
-    int rate = 16000;          ///< the rate of the stream that is, or will be, prepared
+    int rate;                  ///< the rate of the stream that is, or will be, prepared
     qint64 writtenSamples = 0; ///< given to the current stream in all
     qint64 startSample = 0;    ///< writtenSamples when the current source was started
     SampleSource source;       ///< empty while no request plays
@@ -64,16 +72,20 @@ struct PulseOutput::Impl {
     std::vector<qint16> buffer; ///< reused for every write
     bool serverWasLost = false; ///< for one log line per loss and per return
 
-    // Everything below runs with the loop's lock held.
+    // Everything below runs with the loop's lock held, on whichever thread holds it.
     /// Forgets the started source: nothing plays until the next start().
     void releaseSource() {
         playing = false;
         source = {};
     }
     void connect();
+    /// Forgets the server connection; the next connect() starts afresh.
+    void dropContext();
     void scheduleRetry();
     void createStream();
     void dropStream();
+    /// Hands the stream up to `bytes` of the source's samples. Reached from the server's thread (onWrite,
+    /// onStreamState), the owner's (start) and the writer's (wake), always with the loop's lock held.
     void fill(std::size_t bytes);
     void uncork();
 
@@ -99,6 +111,16 @@ void PulseOutput::Impl::connect() {
     }
 }
 
+void PulseOutput::Impl::dropContext() {
+    if (!context) {
+        return;
+    }
+    pa_context_set_state_callback(context, nullptr, nullptr);
+    pa_context_disconnect(context);
+    pa_context_unref(context);
+    context = nullptr;
+}
+
 void PulseOutput::Impl::scheduleRetry() {
     if (retry || !context) {
         return;
@@ -111,12 +133,7 @@ void PulseOutput::Impl::onRetry(pa_mainloop_api* api, pa_time_event* e, const st
     api->time_free(e);
     d->retry = nullptr;
     d->dropStream();
-    if (d->context) {
-        pa_context_set_state_callback(d->context, nullptr, nullptr);
-        pa_context_disconnect(d->context);
-        pa_context_unref(d->context);
-        d->context = nullptr;
-    }
+    d->dropContext();
     d->connect();
 }
 
@@ -239,24 +256,26 @@ void PulseOutput::Impl::fill(std::size_t bytes) {
     writtenSamples += n;
 }
 
-PulseOutput::PulseOutput(int sampleRate) : d(std::make_unique<Impl>()) {
-    d->rate = sampleRate;
-    d->loop = pa_threaded_mainloop_new();
-    if (!d->loop) {
-        return;
+std::unique_ptr<PulseOutput> PulseOutput::create(int sampleRate) {
+    LoopPtr loop(pa_threaded_mainloop_new());
+    if (!loop) {
+        return nullptr;
     }
-    pa_threaded_mainloop_set_name(d->loop, "cw-audio");
-    LoopLock lock(d->loop);
-    if (pa_threaded_mainloop_start(d->loop) < 0) {
-        return;
+    pa_threaded_mainloop_set_name(loop.get(), "cw-audio");
+    if (pa_threaded_mainloop_start(loop.get()) < 0) {
+        return nullptr;
     }
-    d->connect();
+    auto impl = std::make_unique<Impl>(std::move(loop), sampleRate);
+    {
+        LoopLock lock(impl->loop);
+        impl->connect();
+    }
+    return std::unique_ptr<PulseOutput>(new PulseOutput(std::move(impl)));
 }
 
+PulseOutput::PulseOutput(std::unique_ptr<Impl> impl) : d(std::move(impl)) {}
+
 PulseOutput::~PulseOutput() {
-    if (!d->loop) {
-        return;
-    }
     {
         LoopLock lock(d->loop);
         d->releaseSource();
@@ -265,30 +284,19 @@ PulseOutput::~PulseOutput() {
             pa_threaded_mainloop_get_api(d->loop)->time_free(d->retry);
             d->retry = nullptr;
         }
-        if (d->context) {
-            pa_context_set_state_callback(d->context, nullptr, nullptr);
-            pa_context_disconnect(d->context);
-            pa_context_unref(d->context);
-            d->context = nullptr;
-        }
+        d->dropContext();
     }
+    // Stopped before the state its callbacks could touch goes.
     pa_threaded_mainloop_stop(d->loop);
-    pa_threaded_mainloop_free(d->loop);
 }
 
 bool PulseOutput::ready(int sampleRate) const {
-    if (!d->loop) {
-        return false;
-    }
     LoopLock lock(d->loop);
     return d->context && pa_context_get_state(d->context) == PA_CONTEXT_READY && d->stream &&
            d->rate == sampleRate && pa_stream_get_state(d->stream) == PA_STREAM_READY;
 }
 
 bool PulseOutput::start(SampleSource source, int sampleRate) {
-    if (!d->loop) {
-        return false;
-    }
     LoopLock lock(d->loop);
     // A server still being reached counts: the stream starts once it answers (or the source is lost, if it
     // does not), so the first request of a process is heard too.
@@ -314,7 +322,7 @@ bool PulseOutput::start(SampleSource source, int sampleRate) {
 }
 
 void PulseOutput::wake() {
-    if (!d->loop || pa_threaded_mainloop_in_thread(d->loop)) {
+    if (pa_threaded_mainloop_in_thread(d->loop)) {
         return;
     }
     LoopLock lock(d->loop);
@@ -324,19 +332,13 @@ void PulseOutput::wake() {
 }
 
 void PulseOutput::drain() {
-    if (!d->loop) {
-        return;
-    }
     LoopLock lock(d->loop);
     if (d->playing && d->stream && pa_stream_get_state(d->stream) == PA_STREAM_READY) {
         unrefOperation(pa_stream_trigger(d->stream, nullptr, nullptr));
     }
 }
 
-qint64 PulseOutput::played() const {
-    if (!d->loop) {
-        return 0;
-    }
+qint64 PulseOutput::played() {
     LoopLock lock(d->loop);
     if (!d->stream || pa_stream_get_state(d->stream) != PA_STREAM_READY) {
         return 0;
@@ -350,17 +352,11 @@ qint64 PulseOutput::played() const {
 }
 
 bool PulseOutput::lost() const {
-    if (!d->loop) {
-        return true;
-    }
     LoopLock lock(d->loop);
     return d->lostSource;
 }
 
 void PulseOutput::stop() {
-    if (!d->loop) {
-        return;
-    }
     LoopLock lock(d->loop);
     d->releaseSource();
     // A stream that goes away is silent at once; a fresh one is prepared for the next request.
@@ -369,66 +365,11 @@ void PulseOutput::stop() {
 }
 
 void PulseOutput::pause() {
-    if (!d->loop) {
-        return;
-    }
     LoopLock lock(d->loop);
     d->releaseSource();
     if (d->stream && pa_stream_get_state(d->stream) == PA_STREAM_READY) {
         unrefOperation(pa_stream_cork(d->stream, 1, nullptr, nullptr));
     }
-}
-
-int countOutputDevices(int timeoutMs) {
-    struct Query {
-        int sinks = 0;
-        bool listed = false;
-    } query;
-    pa_mainloop* loop = pa_mainloop_new();
-    if (!loop) {
-        return 0;
-    }
-    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Chatterwisp");
-    QElapsedTimer clock;
-    clock.start();
-    auto runUntil = [&](auto done) {
-        while (!done()) {
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (left <= 0 || pa_mainloop_prepare(loop, int(left * 1000)) < 0 || pa_mainloop_poll(loop) < 0 ||
-                pa_mainloop_dispatch(loop) < 0) {
-                return false;
-            }
-        }
-        return true;
-    };
-    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
-        runUntil([&] {
-            return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) ||
-                   pa_context_get_state(context) == PA_CONTEXT_READY;
-        }) &&
-        pa_context_get_state(context) == PA_CONTEXT_READY) {
-        pa_operation* op = pa_context_get_sink_info_list(
-            context,
-            [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
-                auto* q = static_cast<Query*>(userdata);
-                if (eol != 0) {
-                    q->listed = true;
-                } else if (info) {
-                    ++q->sinks;
-                }
-            },
-            &query);
-        if (op) {
-            runUntil([&] { return query.listed; });
-            pa_operation_unref(op);
-        }
-    }
-    if (context) {
-        pa_context_disconnect(context);
-        pa_context_unref(context);
-    }
-    pa_mainloop_free(loop);
-    return query.listed ? query.sinks : 0;
 }
 
 } // namespace cw::audio

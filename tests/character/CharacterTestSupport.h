@@ -1,10 +1,10 @@
 #pragma once
 
-// Helpers only the character tests use (the manual clock, scripted speech); the test character they share
+// Helpers only the character tests use (scripted speech; the manual clock is core's); the test character they share
 // with the program's tests is in tests/support/TinyCharacter.h.
 #include "TinyCharacter.h"
-#include "character/Clock.h"
 #include "character/SpeechOutput.h"
+#include "core/Clock.h"
 
 #include <QStringList>
 #include <functional>
@@ -14,48 +14,12 @@ namespace cw::character::test {
 
 using cw::test::tiny;
 using cw::test::writeTinyCharacterFile;
+using cw::ManualClock; // the shared clock of core/, named here as the tests have always named it
 
 /// The folder of the small test characters.
 inline QString dataDir() {
     return cw::test::characterDataDir();
 }
-
-/// A clock moved by hand. advance() walks through time in order, waking the engine at exactly the times it
-/// asked for and letting observers (a scripted speech timeline) act at every millisecond in between.
-class ManualClock final : public Clock {
-    Q_OBJECT
-public:
-    qint64 now() const override { return now_; }
-    void wakeAt(qint64 at) override { wake_ = at; }
-    void cancel() override { wake_ = -1; }
-
-    void advance(qint64 ms) {
-        const qint64 target = now_ + ms;
-        for (;;) {
-            for (int guard = 0; wake_ >= 0 && wake_ <= now_ && guard < 1000; ++guard) {
-                wake_ = -1;
-                emit due();
-            }
-            if (now_ >= target)
-                break;
-            qint64 next = target;
-            if (!observers_.empty())
-                next = now_ + 1;
-            else if (wake_ > now_)
-                next = std::min(next, wake_);
-            now_ = next;
-            for (const auto& observe : observers_)
-                observe(now_);
-        }
-    }
-    void observe(std::function<void(qint64)> observer) { observers_.push_back(std::move(observer)); }
-    qint64 wake() const { return wake_; }
-
-private:
-    qint64 now_ = 0;
-    qint64 wake_ = -1;
-    std::vector<std::function<void(qint64)>> observers_;
-};
 
 /// Speech that plays a fixed timeline (times relative to the start of each request) on a ManualClock and
 /// records what it was asked.

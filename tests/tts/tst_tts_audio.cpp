@@ -1,12 +1,14 @@
 // The speech engine with a real sound server (run inside tools/headless.sh): speech is played and reported,
 // Stop ends it and the next request plays.
 #include "EngineRecorder.h"
-#include "platform/audio/PulseOutput.h"
+#include "TestEngines.h"
+#include "platform/audio/PulseSoundDevices.h"
 #include "tts/SpeechEngine.h"
 
 #include <QTest>
 
 using namespace cw::tts;
+using cw::tts::test::DeviceEngine;
 using cw::tts::test::EngineRecorder;
 
 class TestTtsAudio : public QObject {
@@ -25,7 +27,8 @@ void TestTtsAudio::initTestCase() {
 }
 
 void TestTtsAudio::speaksThroughTheDevice() {
-    SpeechEngine engine;
+    DeviceEngine device;
+    SpeechEngine& engine = device.engine;
     EngineRecorder rec(engine);
     const quint64 id = engine.speak(QStringLiteral("\\Pit=60\\\\Spd=300\\\\Chr=\\Can you hear \\Mrk=9\\me?"));
     QVERIFY(rec.waitForFinished(1));
@@ -36,7 +39,8 @@ void TestTtsAudio::speaksThroughTheDevice() {
 }
 
 void TestTtsAudio::stopEndsPlaybackAndTheNextRequestPlays() {
-    SpeechEngine engine;
+    DeviceEngine device;
+    SpeechEngine& engine = device.engine;
     EngineRecorder rec(engine);
     const quint64 first = engine.speak(QStringLiteral("\\Spd=150\\This is a long sentence that will not be "
                                                       "spoken to its end, because it is stopped."));

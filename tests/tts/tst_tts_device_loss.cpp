@@ -4,6 +4,7 @@
 // Each test runs a PulseAudio server of its own, on a private socket, so no other test loses its sound.
 #include "EngineRecorder.h"
 #include "PrivateSoundServer.h"
+#include "TestEngines.h"
 #include "platform/audio/PulseSoundDevices.h"
 #include "tts/SpeechEngine.h"
 
@@ -12,6 +13,7 @@
 using namespace cw::tts;
 using cw::test::MonitorRecording;
 using cw::test::PrivateSoundServer;
+using cw::tts::test::DeviceEngine;
 using cw::tts::test::EngineRecorder;
 
 namespace {
@@ -77,7 +79,8 @@ bool TestTtsDeviceLoss::heard(SpeechEngine& engine, EngineRecorder& rec, const Q
 
 void TestTtsDeviceLoss::soundComesBackWithTheServer() {
     QVERIFY(server_.start());
-    SpeechEngine engine;
+    DeviceEngine device;
+    SpeechEngine& engine = device.engine;
     EngineRecorder rec(engine);
     QTRY_VERIFY(engine.outputReady());
     QVERIFY(heard(engine, rec, QStringLiteral("cw_private_sink")));
@@ -109,7 +112,8 @@ void TestTtsDeviceLoss::soundComesBackWithTheServer() {
 }
 
 void TestTtsDeviceLoss::aServerStartedLaterIsUsed() {
-    SpeechEngine engine;
+    DeviceEngine device;
+    SpeechEngine& engine = device.engine;
     EngineRecorder rec(engine);
     speakSilently(engine, rec);
     if (QTest::currentTestFailed()) {
@@ -124,7 +128,8 @@ void TestTtsDeviceLoss::aServerStartedLaterIsUsed() {
 void TestTtsDeviceLoss::speechFollowsTheDefaultOutput() {
     QVERIFY(server_.start({QStringLiteral("cw_first"), QStringLiteral("cw_second")}));
     QVERIFY(server_.pactl({QStringLiteral("set-default-sink"), QStringLiteral("cw_first")}));
-    SpeechEngine engine;
+    DeviceEngine device;
+    SpeechEngine& engine = device.engine;
     EngineRecorder rec(engine);
     QTRY_VERIFY(engine.outputReady());
     MonitorRecording second;
@@ -142,7 +147,8 @@ void TestTtsDeviceLoss::aServerThatDoesNotAnswerHoldsNothingUp() {
     QVERIFY(server_.start());
     server_.freeze(true);
     auto thaw = qScopeGuard([this] { server_.freeze(false); });
-    SpeechEngine engine; // its connection waits for an answer that does not come
+    DeviceEngine device; // its connection waits for an answer that does not come
+    SpeechEngine& engine = device.engine;
     EngineRecorder rec(engine);
     speakSilently(engine, rec);
 }

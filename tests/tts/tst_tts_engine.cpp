@@ -2,13 +2,16 @@
 // every request ends, however it is stopped. The process has no sound server, so the default output is
 // missing too.
 #include "EngineRecorder.h"
-#include "platform/audio/PulseOutput.h"
+#include "TestEngines.h"
+#include "platform/audio/PulseSoundDevices.h"
 #include "tts/SpeechEngine.h"
 
 #include <QTest>
 
 using namespace cw::tts;
+using cw::tts::test::DeviceEngine;
 using cw::tts::test::EngineRecorder;
+using cw::tts::test::SilentEngine;
 
 class TestTtsEngine : public QObject {
     Q_OBJECT
@@ -24,17 +27,24 @@ private slots:
 };
 
 void TestTtsEngine::reportsWordsBookmarksAndMouthsInOrder_data() {
-    QTest::addColumn<int>("output");
-    QTest::newRow("no output") << int(AudioOutput::None);
-    QTest::newRow("default output, but there is no device") << int(AudioOutput::DefaultDevice);
+    QTest::addColumn<bool>("device");
+    QTest::newRow("silent output") << false;
+    QTest::newRow("device output, but there is no device") << true;
 }
 
 void TestTtsEngine::reportsWordsBookmarksAndMouthsInOrder() {
-    QFETCH(int, output);
-    if (output == int(AudioOutput::DefaultDevice) && cw::audio::countOutputDevices(2000) > 0) {
+    QFETCH(bool, device);
+    if (device && cw::audio::countOutputDevices(2000) > 0) {
         QSKIP("this machine has an audio output; the no-device path needs none");
     }
-    SpeechEngine engine{AudioOutput(output)};
+    std::unique_ptr<SilentEngine> silent;
+    std::unique_ptr<DeviceEngine> withDevice;
+    if (device) {
+        withDevice = std::make_unique<DeviceEngine>();
+    } else {
+        silent = std::make_unique<SilentEngine>();
+    }
+    SpeechEngine& engine = device ? withDevice->engine : silent->engine;
     EngineRecorder rec(engine);
     const quint64 id = engine.speak(QStringLiteral("\\Pit=60\\\\Spd=350\\\\Chr=\\One two \\Mrk=4\\three."));
     QVERIFY(engine.isSpeaking());
@@ -49,7 +59,8 @@ void TestTtsEngine::reportsWordsBookmarksAndMouthsInOrder() {
 }
 
 void TestTtsEngine::everyRequestFinishesAfterStop() {
-    SpeechEngine engine(AudioOutput::None);
+    SilentEngine silent;
+    SpeechEngine& engine = silent.engine;
     EngineRecorder rec(engine);
     // Stopped before anything was heard.
     const quint64 first = engine.speak(QStringLiteral("Never heard at all."));
@@ -77,7 +88,8 @@ void TestTtsEngine::everyRequestFinishesAfterStop() {
 }
 
 void TestTtsEngine::stopFromAReceiverEndsTheRequestOnce() {
-    SpeechEngine engine(AudioOutput::None);
+    SilentEngine silent;
+    SpeechEngine& engine = silent.engine;
     EngineRecorder rec(engine);
     const auto stopAtFirstWord =
         QObject::connect(&engine, &SpeechEngine::word, &engine, [&engine] { engine.stop(); });
@@ -92,7 +104,8 @@ void TestTtsEngine::stopFromAReceiverEndsTheRequestOnce() {
 }
 
 void TestTtsEngine::repeatTagSpeaksThePreviousRequestAgain() {
-    SpeechEngine engine(AudioOutput::None);
+    SilentEngine silent;
+    SpeechEngine& engine = silent.engine;
     EngineRecorder rec(engine);
     const quint64 first = engine.speak(QStringLiteral("\\Spd=350\\Say it again."));
     QVERIFY(rec.waitForFinished(1));
@@ -102,7 +115,8 @@ void TestTtsEngine::repeatTagSpeaksThePreviousRequestAgain() {
 }
 
 void TestTtsEngine::emptyRequestStartsAndFinishes() {
-    SpeechEngine engine(AudioOutput::None);
+    SilentEngine silent;
+    SpeechEngine& engine = silent.engine;
     EngineRecorder rec(engine);
     const quint64 a = engine.speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\"));
     QVERIFY(rec.waitForFinished(1));
@@ -113,7 +127,8 @@ void TestTtsEngine::emptyRequestStartsAndFinishes() {
 }
 
 void TestTtsEngine::hugeTextStreamsWithBoundedMemory() {
-    SpeechEngine engine(AudioOutput::None);
+    SilentEngine silent;
+    SpeechEngine& engine = silent.engine;
     EngineRecorder rec(engine);
     const QString first = QStringLiteral("\\Spd=350\\This sentence is spoken first. ");
     const quint64 small = engine.speak(first);
@@ -144,7 +159,8 @@ void TestTtsEngine::destroyingWhileSpeakingDoesNotHang() {
     }
     // Destroyed at once, once speech has started, and in the middle of the words.
     for (int wordsHeard = -1; wordsHeard <= 2; ++wordsHeard) {
-        auto engine = std::make_unique<SpeechEngine>(AudioOutput::None);
+        SilentEngine silent;
+        auto engine = std::make_unique<SpeechEngine>(silent.clock, silent.output);
         EngineRecorder rec(*engine);
         const quint64 id = engine->speak(text);
         if (wordsHeard >= 0) {

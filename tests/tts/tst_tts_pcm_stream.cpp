@@ -67,26 +67,70 @@ private slots:
         Writer writer(stream, kChunks, kChunk);
 
         // The writer fills the stream and then has to wait for the reader.
-        QTRY_VERIFY(stream.written() >= kMaxAhead);
+        QTRY_VERIFY(stream.snapshot().written >= kMaxAhead);
         std::vector<qint16> heard;
         qint16 buffer[300];
-        while (!(writer.done() && stream.written() == stream.consumed())) {
+        for (PcmStream::State s = stream.snapshot(); !(writer.done() && s.written == s.consumed);
+             s = stream.snapshot()) {
             // A chunk that found room may carry the writer at most one chunk past the limit.
-            QVERIFY2(stream.written() - stream.consumed() < kMaxAhead + kChunk,
-                     qPrintable(QString::number(stream.written() - stream.consumed())));
+            QVERIFY2(s.written - s.consumed < kMaxAhead + kChunk,
+                     qPrintable(QString::number(s.written - s.consumed)));
             const qint64 n = stream.read(buffer, 300);
             heard.insert(heard.end(), buffer, buffer + n);
             if (n == 0) {
                 std::this_thread::yield(); // let the writer run
             }
         }
-        QVERIFY(stream.finished());
+        QVERIFY(stream.snapshot().finished);
         QCOMPARE(qint64(heard.size()), qint64(kChunks) * kChunk);
         for (std::size_t i = 0; i < heard.size(); ++i) {
             QCOMPARE(heard[i], qint16(qint64(i - i % kChunk) % 30000 + qint64(i % kChunk)));
         }
-        QVERIFY(stream.peakBuffered() < kMaxAhead + kChunk);
-        QCOMPARE(stream.charactersBeforeFirstAudio(), 10);
+        QVERIFY(stream.snapshot().peak < kMaxAhead + kChunk);
+        QCOMPARE(stream.snapshot().charactersBeforeFirstAudio, 10);
+    }
+
+    // The engine decides on one snapshot while the writer appends and the output reads on other threads:
+    // every snapshot must show a single instant, never a count from before a read beside one from after.
+    void aSnapshotIsOneInstantWhileBothSidesRun() {
+        constexpr int kChunk = 64;
+        constexpr int kChunks = 2000;
+        PcmStream stream(4 * kChunk);
+        Writer writer(stream, kChunks, kChunk);
+        std::atomic<bool> readerDone{false};
+        std::thread reader([&] {
+            qint16 buffer[48];
+            for (;;) {
+                const bool writerDone = writer.done();
+                if (stream.read(buffer, 48) == 0) {
+                    if (writerDone) {
+                        break; // empty, and nothing more comes
+                    }
+                    std::this_thread::yield();
+                }
+            }
+            readerDone = true;
+        });
+        int taken = 0;
+        while (!readerDone) {
+            const PcmStream::State s = stream.snapshot();
+            ++taken;
+            if (s.consumed > s.written || s.written - s.consumed > s.peak ||
+                (s.written > 0 && s.charactersBeforeFirstAudio < 0) ||
+                (s.finished && s.written != qint64(kChunks) * kChunk)) {
+                reader.join();
+                QFAIL(qPrintable(QStringLiteral("mixed snapshot: written %1 consumed %2 peak %3 finished %4")
+                                     .arg(s.written)
+                                     .arg(s.consumed)
+                                     .arg(s.peak)
+                                     .arg(s.finished)));
+            }
+        }
+        reader.join();
+        const PcmStream::State end = stream.snapshot();
+        QVERIFY(end.finished);
+        QCOMPARE(end.consumed, end.written);
+        QVERIFY(taken > 0);
     }
 
     void theSilentClockLetsTheWriterOnToo() {
@@ -100,7 +144,7 @@ private slots:
         stream.consumeUpTo(2500);
         QTRY_VERIFY(writer.appended() > 4);
         while (!writer.done()) {
-            stream.consumeUpTo(stream.written());
+            stream.consumeUpTo(stream.snapshot().written);
             std::this_thread::yield();
         }
         QCOMPARE(stream.takeEventsUpTo(2500).size(), 9);
@@ -115,20 +159,20 @@ private slots:
         QTRY_VERIFY(writer.done());
         QVERIFY(writer.aborted());
         QCOMPARE(writer.appended(), 1);
-        QVERIFY(!stream.finished());
+        QVERIFY(!stream.snapshot().finished);
     }
 
     void anAbortDropsWhatWasWaitingAndWhatComesAfter() {
         PcmStream stream(10'000);
         stream.append(numberedChunk(0, 800), 5);
         stream.abort();
-        QVERIFY(stream.aborted());
+        QVERIFY(stream.snapshot().aborted);
         QVERIFY(!stream.waitForRoom());
         stream.append(numberedChunk(800, 800), 10);
         qint16 buffer[100];
         QCOMPARE(stream.read(buffer, 100), 0);
         QVERIFY(stream.takeEventsUpTo(2000).isEmpty());
-        QCOMPARE(stream.written(), 800);
+        QCOMPARE(stream.snapshot().written, 800);
     }
 
     void eventsComeOutInOrderUpToTheSampleHeard() {

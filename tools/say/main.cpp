@@ -1,10 +1,13 @@
 // say: speaks a request with speech-output tags, or writes it to a WAV file, and prints the timeline.
 #include "core/BoundedFile.h"
+#include "core/Clock.h"
 #include "core/TextLimits.h"
+#include "platform/audio/PulseOutput.h"
 #include "tts/FliteModule.h"
 #include "tts/FliteVoice.h"
 #include "tts/Mouths.h"
 #include "tts/RequestSynthesizer.h"
+#include "tts/SilentOutput.h"
 #include "tts/SpeechEngine.h"
 #include "tts/SpeechTags.h"
 
@@ -15,6 +18,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -163,8 +167,10 @@ int main(int argc, char** argv) {
         }
         request = QString::fromUtf8(in.value());
     }
-    if (!cw::tts::fliteModule()) {
-        return 1; // nothing can be spoken or written; the reason is logged
+    if (const cw::tts::FliteModuleLoad& module = cw::tts::fliteModule(); !module.api) {
+        // Nothing can be spoken or written.
+        std::fprintf(stderr, "say: no speech: %s\n", qPrintable(module.failure));
+        return 1;
     }
     const FliteVoice fliteVoice(cli.value(voice));
     VoiceSettings defaults;
@@ -178,7 +184,18 @@ int main(int argc, char** argv) {
                                 out);
     }
 
-    SpeechEngine engine(cli.isSet(silent) ? AudioOutput::None : AudioOutput::DefaultDevice);
+    cw::SystemClock engineClock;
+    std::unique_ptr<cw::AudioOutput> output;
+    if (!cli.isSet(silent)) {
+        output = cw::audio::PulseOutput::create(fliteVoice.sampleRate());
+        if (!output) {
+            std::fprintf(stderr, "say: no sound server client could be started - speaking silently\n");
+        }
+    }
+    if (!output) {
+        output = std::make_unique<cw::tts::SilentOutput>(engineClock);
+    }
+    SpeechEngine engine(engineClock, *output);
     engine.setDefaults(fliteVoice.name(), defaults.pitchHz, defaults.wordsPerMinute);
     QElapsedTimer clock;
     QString balloon;

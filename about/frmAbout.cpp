@@ -1,6 +1,7 @@
 #include "frmAbout.h"
 
 #include "LinkLabel.h"
+#include "core/ClassicLayout.h"
 #include "platform/WindowSkin.h"
 #include "platform/qt/WindowFit.h"
 
@@ -20,24 +21,12 @@ namespace cw {
 
 namespace {
 
-// The layout is drawn in twips, 15 to the pixel at 96 dots per inch.
-constexpr int kTwipsPerPixel = 15;
-
-int px(int twips) {
-    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
-}
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return {px(left), px(top), px(width), px(height)};
-}
-
 // Fonts are sized in pixels because the window's geometry is fixed in pixels. Liberation Sans has Arial's
 // metrics: 11 px is Arial 8.25 pt and 21 px Arial 15.75 pt at 96 dpi. The classic dialog font is a narrow
 // bitmap font; Liberation Sans matches its widths at 10 px, so the texts laid out for it fit their labels.
 QFont windowFont(int pixels, bool bold = false, bool underline = false) {
     QFont font;
-    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans")});
+    font.setFamilies(classicFontLookAlikes());
     font.setPixelSize(pixels);
     font.setBold(bold);
     font.setUnderline(underline);
@@ -75,7 +64,7 @@ QWidget* makeLine(QWidget* parent, const QString& name, int left, int top, int r
     QPalette palette = line->palette();
     palette.setColor(QPalette::Window, colour);
     line->setPalette(palette);
-    line->setGeometry(px(left), px(top), px(right) - px(left) + 1, width);
+    line->setGeometry(twips(left), twips(top), twips(right) - twips(left) + 1, width);
     return line;
 }
 
@@ -89,7 +78,7 @@ frmAbout::frmAbout(const AboutServices& services, const AppIdentity& identity, Q
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    setFixedSize(px(5640), px(3780));
+    setFixedSize(twips(5640), twips(3780));
     setWindowIcon(QIcon(iconResourcePath()));
     setFont(windowFont(kArialText));
     // Esc, Enter, OK and the close box all end in done(); from then on this window is never shown again.
@@ -175,7 +164,7 @@ void frmAbout::createControls() {
     // Addresses longer than the row has room for: the e-mail link moves under the web link rather than cover
     // it or run off the window.
     if (Label3->geometry().intersects(Label2->geometry()) || Label3->geometry().right() >= width()) {
-        Label3->move(Label2->x(), Label2->y() + px(195));
+        Label3->move(Label2->x(), Label2->y() + twips(195));
     }
 
     Label1 = label(QStringLiteral("Label1"), twipsRect(240, 2835, 780, 195), dialogBold,

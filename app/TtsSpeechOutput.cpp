@@ -1,8 +1,8 @@
 #include "TtsSpeechOutput.h"
 
 #include "core/Trace.h"
-#include "speech/SpeechRequest.h"
 #include "platform/audio/PulseOutput.h"
+#include "speech/SpeechRequest.h"
 #include "tts/SilentOutput.h"
 #include "tts/SpeechEngine.h"
 

@@ -123,17 +123,15 @@ void Agent::Load(const QString& characterId, const QString& fileName) {
         if (!unpacked.ok())
             throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, unpacked.message()) +
                           where);
-        try {
-            auto data = std::make_shared<const CharacterData>(std::move(unpacked).value());
-            auto renderer = std::make_unique<FrameRenderer>(data);
-            auto character = new AgentCharacter(data, std::move(renderer), options_.makeClock(),
-                                                options_.makeSpeech(data->voice), options_.windows, this);
-            characters_.insert(characterId, character);
-            return;
-        } catch (const FormatError& e) {
-            // An image that cannot be drawn.
-            throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, e.message()) + where);
-        }
+        auto data = std::make_shared<const CharacterData>(std::move(unpacked).value());
+        Result<std::unique_ptr<FrameRenderer>> renderer = FrameRenderer::create(data);
+        if (!renderer.ok()) // an image that cannot be drawn
+            throw Failure(intro + QStringLiteral(" %1 is damaged: %2.").arg(place, renderer.message()) +
+                          where);
+        auto character = new AgentCharacter(data, std::move(renderer).value(), options_.makeClock(),
+                                            options_.makeSpeech(data->voice), options_.windows, this);
+        characters_.insert(characterId, character);
+        return;
     }
     throw Failure(
         intro + QStringLiteral(" It is in none of these places: %1.").arg(places.join(QStringLiteral(", "))));

@@ -8,17 +8,9 @@
 #include <QRgb>
 #include <QString>
 #include <array>
-#include <stdexcept>
 #include <vector>
 
 namespace cw::character {
-
-/// An image that cannot be drawn (thrown by FrameRenderer); the message names the image and the problem.
-class FormatError : public std::runtime_error {
-public:
-    explicit FormatError(const QString& message) : std::runtime_error(message.toStdString()) {}
-    QString message() const { return QString::fromStdString(what()); }
-};
 
 /// The states whose animations the service picks at random; the order is the order in the character file.
 enum class State {

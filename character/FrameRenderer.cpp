@@ -12,6 +12,10 @@ constexpr qreal kMaxRasterSide = 4096;
 } // namespace
 
 FrameRenderer::FrameRenderer(std::shared_ptr<const CharacterData> data) : data_(std::move(data)) {
+    const auto refuse = [this](const QString& why) {
+        if (refusal_.isEmpty())
+            refusal_ = why;
+    };
     cache_.setMaxCost(kCacheKilobytes);
     svgs_.resize(data_->images.size());
     for (std::size_t i = 0; i < data_->images.size(); ++i) {
@@ -24,21 +28,33 @@ FrameRenderer::FrameRenderer(std::shared_ptr<const CharacterData> data) : data_(
             continue;
         }
         auto svg = std::make_unique<QSvgRenderer>(image.svg);
-        if (!svg->isValid())
-            throw FormatError(
-                QStringLiteral("image \"%1\": the SVG document cannot be read").arg(image.name));
         QSizeF size = svg->defaultSize();
         if (size.isEmpty())
             size = svg->viewBoxF().size();
-        if (size.isEmpty() || size.width() > limits::kSvgSide || size.height() > limits::kSvgSide)
-            throw FormatError(QStringLiteral("image \"%1\": its size %2 x %3 is outside 1 to %4")
-                                  .arg(image.name)
-                                  .arg(size.width())
-                                  .arg(size.height())
-                                  .arg(limits::kSvgSide));
-        sizes_.push_back(size);
-        svgs_[i] = std::move(svg);
+        if (!svg->isValid()) {
+            refuse(QStringLiteral("image \"%1\": the SVG document cannot be read").arg(image.name));
+        } else if (size.isEmpty() || size.width() > limits::kSvgSide || size.height() > limits::kSvgSide) {
+            refuse(QStringLiteral("image \"%1\": its size %2 x %3 is outside 1 to %4")
+                       .arg(image.name)
+                       .arg(size.width())
+                       .arg(size.height())
+                       .arg(limits::kSvgSide));
+        } else {
+            svgs_[i] = std::move(svg);
+            sizes_.push_back(size);
+            continue;
+        }
+        // A refused image is left out of the drawing: an empty document, drawn at no size.
+        svgs_[i] = std::make_unique<QSvgRenderer>();
+        sizes_.push_back({});
     }
+}
+
+Result<std::unique_ptr<FrameRenderer>> FrameRenderer::create(std::shared_ptr<const CharacterData> data) {
+    auto renderer = std::make_unique<FrameRenderer>(std::move(data));
+    if (!renderer->refusal_.isEmpty())
+        return Error{renderer->refusal_};
+    return renderer;
 }
 
 std::optional<QSizeF> FrameRenderer::declaredSize(const QByteArray& svg) {

@@ -17,9 +17,13 @@ namespace cw::character {
 /// scale and kept in a bounded cache, so drawing a frame is only compositing.
 class FrameRenderer {
 public:
-    /// Throws FormatError naming the image when an SVG document whose root does not plainly declare its size
-    /// cannot be read or is too large. The others (the character file's checks have read them as XML already)
-    /// are parsed when first drawn; one that then cannot be read is left out of the drawing.
+    /// The renderer of a character, or why one of its images cannot be drawn (naming the image): an SVG
+    /// document whose root does not plainly declare its size is parsed now and refused when it cannot be read
+    /// or is too large. The others (the character file's checks have read them as XML already) are parsed
+    /// when first drawn; one that then cannot be read is left out of the drawing.
+    static Result<std::unique_ptr<FrameRenderer>> create(std::shared_ptr<const CharacterData> data);
+    /// For a character whose images create() accepts (a test character); an image it would refuse is left out
+    /// of the drawing.
     explicit FrameRenderer(std::shared_ptr<const CharacterData> data);
 
     QSize frameSize() const { return {data_->width, data_->height}; }
@@ -42,6 +46,8 @@ private:
     QSvgRenderer& svg(int image);
     /// The size the root element declares in plain numbers or pixels, within the limits; else none.
     static std::optional<QSizeF> declaredSize(const QByteArray& svg);
+
+    QString refusal_; ///< why the first image create() refuses cannot be drawn
 
     std::shared_ptr<const CharacterData> data_;
     std::vector<std::unique_ptr<QSvgRenderer>> svgs_; // null until first drawn

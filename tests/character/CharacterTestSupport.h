@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers only the character tests use (scripted speech; the manual clock is core's); the test character they share
-// with the program's tests is in tests/support/TinyCharacter.h.
+// Helpers only the character tests use (scripted speech; the manual clock is core's); the test character they
+// share with the program's tests is in tests/support/TinyCharacter.h.
 #include "TinyCharacter.h"
 #include "character/SpeechOutput.h"
 #include "core/Clock.h"
@@ -12,9 +12,9 @@
 
 namespace cw::character::test {
 
+using cw::ManualClock; // the shared clock of core/, named here as the tests have always named it
 using cw::test::tiny;
 using cw::test::writeTinyCharacterFile;
-using cw::ManualClock; // the shared clock of core/, named here as the tests have always named it
 
 /// The folder of the small test characters.
 inline QString dataDir() {

@@ -21,15 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort(); // a refusal always says why
         return 0;
     }
-    try {
-        auto character = std::make_shared<const cw::character::CharacterData>(std::move(unpacked).value());
-        cw::character::FrameRenderer renderer(character);
-        for (std::size_t a = 0; a < character->animations.size() && a < 8; ++a) {
-            const auto& frames = character->animations[a].frames;
-            for (std::size_t f = 0; f < frames.size() && f < 8; ++f)
-                renderer.render(int(a), int(f), cw::Mouth::Wide1, 1.0);
-        }
-    } catch (const cw::character::FormatError&) {
+    auto character = std::make_shared<const cw::character::CharacterData>(std::move(unpacked).value());
+    auto renderer = cw::character::FrameRenderer::create(character);
+    if (!renderer.ok()) {
+        if (renderer.message().isEmpty())
+            std::abort(); // a refusal always says why
+        return 0;
+    }
+    for (std::size_t a = 0; a < character->animations.size() && a < 8; ++a) {
+        const auto& frames = character->animations[a].frames;
+        for (std::size_t f = 0; f < frames.size() && f < 8; ++f)
+            renderer.value()->render(int(a), int(f), cw::Mouth::Wide1, 1.0);
     }
     return 0;
 }

@@ -90,7 +90,11 @@ private slots:
     void unreadableImagesAreRefused() {
         auto data = std::make_shared<CharacterData>(*tiny());
         data->images[0].svg = R"(<svg xmlns="http://www.w3.org/2000/svg"><rect/></svg>)"; // no size at all
-        QVERIFY_THROWS_EXCEPTION(FormatError, FrameRenderer{data});
+        const auto refused = FrameRenderer::create(data);
+        QVERIFY(!refused.ok());
+        QVERIFY2(refused.message().contains(QStringLiteral("image \"%1\"").arg(data->images[0].name)),
+                 qPrintable(refused.message()));
+        QVERIFY(FrameRenderer::create(tiny()).ok());
     }
 
     void imagesWithADeclaredSizeAreReadWhenFirstDrawn() {

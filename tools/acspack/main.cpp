@@ -29,12 +29,10 @@ int main(int argc, char** argv) {
     auto check = cw::character::unpack(bytes);
     if (!check.ok())
         return refuse(check.message());
-    try {
-        cw::character::FrameRenderer renderer(
-            std::make_shared<const cw::character::CharacterData>(std::move(check).value()));
-    } catch (const cw::character::FormatError& e) {
-        return refuse(e.message());
-    }
+    const auto drawn = cw::character::FrameRenderer::create(
+        std::make_shared<const cw::character::CharacterData>(std::move(check).value()));
+    if (!drawn.ok())
+        return refuse(drawn.message());
     QSaveFile out(args[2]);
     if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
         return refuse(QStringLiteral("cannot write %1: %2").arg(args[2], out.errorString()));

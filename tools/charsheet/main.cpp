@@ -52,8 +52,11 @@ int main(int argc, char** argv) {
     if (!unpacked.ok())
         return refuse(unpacked.message());
     const auto data = std::make_shared<const CharacterData>(std::move(unpacked).value());
-    try {
-        FrameRenderer renderer(data);
+    auto created = FrameRenderer::create(data);
+    if (!created.ok()) // an image that cannot be drawn
+        return refuse(created.message());
+    FrameRenderer& renderer = *created.value();
+    {
         const int cellW = data->width + 8;
         const int cellH = data->height + kCaption;
 
@@ -120,9 +123,6 @@ int main(int argc, char** argv) {
         p.end();
         if (!sheet.save(args[2], "PNG"))
             return refuse(QStringLiteral("cannot write %1").arg(args[2]));
-    } catch (const FormatError& e) {
-        // An image that cannot be drawn.
-        return refuse(e.message());
     }
     return 0;
 }

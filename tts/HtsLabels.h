@@ -1,0 +1,12 @@
+#pragma once
+
+#include "FliteModule.h"
+
+namespace cw::tts {
+
+/// Runs flite's front end of `voice` (a cst_voice) on `text` and writes the utterance's HTS full-context
+/// labels, phones and words into `out`; false when flite made no utterance. The caller serialises calls into
+/// flite.
+bool writeHtsLabels(void* voice, const QByteArray& text, HtsLabelling& out);
+
+} // namespace cw::tts

@@ -10,10 +10,16 @@ packages=(
     clang-format libclang-rt-14-dev
     qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
     flite1-dev flite libpulse-dev
+    # the statistical voice: the HTS engine library to build with; the voice file (its package pulls in
+    # festival, which the program never runs)
+    libhtsengine-dev festvox-us-slt-hts
     # run: fonts that stand in for the classic dialog fonts, and the sound server's client library
     fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libpulse0
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools
     xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer openbox libxtst-dev
+    # tests only, never used at run time: festival writes the reference labels of the HTS voice
+    # (tools/hts-reference-labels.sh), hts_engine synthesises from labels by hand
+    festival htsengine
     # packaging and its checks
     dpkg-dev fakeroot file lintian appstream desktop-file-utils
 )

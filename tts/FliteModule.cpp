@@ -1,5 +1,6 @@
 // The module itself: every call into flite. Built as chatterwisp-flite.so, exporting only kFliteModuleEntry.
 #include "FliteModule.h"
+#include "HtsLabels.h"
 
 extern "C" {
 #include <flite.h>
@@ -58,7 +59,7 @@ FliteStatus synthesize(void* voiceHandle, const QByteArray& text, const FliteVoi
     return FliteStatus::Ok;
 }
 
-constexpr FliteModuleApi kApi{kFliteModuleApiVersion, loadVoice, synthesize};
+constexpr FliteModuleApi kApi{kFliteModuleApiVersion, loadVoice, synthesize, writeHtsLabels};
 
 } // namespace
 } // namespace cw::tts

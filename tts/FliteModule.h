@@ -3,6 +3,7 @@
 #include "FliteVoice.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 namespace cw::tts {
@@ -30,6 +31,23 @@ constexpr const char* fliteStatusMessage(FliteStatus status) {
     return "unknown failure";
 }
 
+/// What flite's front end makes of a text for a statistical (HTS) voice: one full-context label per phone, in
+/// the layout the voice was trained on ("p1^p2-p3+p4=p5@p6_p7/A:.../B:.../J:..."), and the phones with the
+/// words they belong to, for lip-sync and the balloon's words.
+struct HtsLabelling {
+    struct Word {
+        QByteArray name;  ///< the word as the lexicon spelled it ("twelve")
+        QByteArray token; ///< the text it came from, without its punctuation ("$12")
+    };
+    struct Phone {
+        QByteArray name; ///< flite's phone name ("pau" for a pause)
+        int word = -1;   ///< index into words; -1 for a pause
+    };
+    QList<QByteArray> labels; ///< as many as phones, in the same order
+    QList<Phone> phones;
+    QList<Word> words;
+};
+
 /// The calls into flite, in a module of their own (chatterwisp-flite.so). flite and its voices bring some
 /// 50,000 relocations; linked into the program they would be paid before its window appears, loaded from here
 /// they are paid on the synthesis thread when the engine first warms its voice.
@@ -40,9 +58,12 @@ struct FliteModuleApi {
     /// Synthesises `text` (flite's 8-bit text) with `voice` into `out`.
     FliteStatus (*synthesize)(void* voice, const QByteArray& text, const FliteVoice::Parameters& parameters,
                               int fallbackSampleRate, Utterance& out);
+    /// Runs only flite's front end of `voice` on `text` (no durations, no waveform) and writes its HTS
+    /// labels.
+    FliteStatus (*htsLabels)(void* voice, const QByteArray& text, HtsLabelling& out);
 };
 
-inline constexpr int kFliteModuleApiVersion = 2;
+inline constexpr int kFliteModuleApiVersion = 3;
 
 /// The module's one exported symbol: a function returning its FliteModuleApi.
 inline constexpr char kFliteModuleEntry[] = "cw_flite_module";

@@ -262,12 +262,14 @@ std::unique_ptr<PulseOutput> PulseOutput::create(int sampleRate) {
         return nullptr;
     }
     pa_threaded_mainloop_set_name(loop.get(), "cw-audio");
-    if (pa_threaded_mainloop_start(loop.get()) < 0) {
-        return nullptr;
-    }
     auto impl = std::make_unique<Impl>(std::move(loop), sampleRate);
     {
+        // Held from before the loop's thread exists, so the thread's first turn waits for the connection to
+        // be set up.
         LoopLock lock(impl->loop);
+        if (pa_threaded_mainloop_start(impl->loop) < 0) {
+            return nullptr;
+        }
         impl->connect();
     }
     return std::unique_ptr<PulseOutput>(new PulseOutput(std::move(impl)));

@@ -26,7 +26,9 @@ namespace cw::test {
 class SpawnedProcess {
 public:
     /// Starts `program` (looked up in PATH) with `arguments`, the environment plus `extra` ("NAME=value"),
-    /// and its standard output sent to /dev/null when `quiet`. False when it could not be started.
+    /// and its standard output and error sent to /dev/null when `quiet` (so a server that outlives a test
+    /// that crashed holds none of the test's pipes, on which ctest would wait). False when it could not be
+    /// started.
     bool start(const QString& program, const QStringList& arguments, const QStringList& extra = {},
                bool quiet = false) {
         std::vector<QByteArray> argBytes{program.toLocal8Bit()};
@@ -62,6 +64,7 @@ public:
         posix_spawn_file_actions_init(&actions);
         if (quiet) {
             posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         }
         const int failed = posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);

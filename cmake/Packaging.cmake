@@ -43,6 +43,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CW_WEB_ADDRESS}")
 # The libraries it links decide the dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The genie's natural voice, and the HTS engine release whose frame-wise vocoder the speech module calls (see
+# tts/HtsEngineCalls.cpp): a later release may change it, so the package waits for a build against it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "festvox-us-slt-hts, libhtsengine1 (>= 1.10), libhtsengine1 (<< 1.11)")
 # The dialogs were laid out for fonts with Liberation Sans' metrics; no library link shows that.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

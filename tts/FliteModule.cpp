@@ -1,5 +1,6 @@
 // The module itself: every call into flite. Built as chatterwisp-flite.so, exporting only kFliteModuleEntry.
 #include "FliteModule.h"
+#include "HtsEngineCalls.h"
 #include "HtsLabels.h"
 
 extern "C" {
@@ -59,7 +60,9 @@ FliteStatus synthesize(void* voiceHandle, const QByteArray& text, const FliteVoi
     return FliteStatus::Ok;
 }
 
-constexpr FliteModuleApi kApi{kFliteModuleApiVersion, loadVoice, synthesize, writeHtsLabels};
+constexpr FliteModuleApi kApi{kFliteModuleApiVersion, loadVoice,        synthesize,    writeHtsLabels,
+                              htsLoadVoice,           htsFrames,        htsNewVocoder, htsVocode,
+                              htsFreeVocoder,         htsEngineWaveform};
 
 } // namespace
 } // namespace cw::tts

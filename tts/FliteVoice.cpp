@@ -1,6 +1,7 @@
 #include "FliteVoice.h"
 
 #include "FliteModule.h"
+#include "Whisper.h"
 
 #include <QLoggingCategory>
 #include <QMutex>
@@ -58,11 +59,6 @@ const std::array<Calibration, 2> kVoices = {{
        {500, 500.0}}}},
 }};
 
-QMutex& fliteLock() {
-    static QMutex lock;
-    return lock;
-}
-
 /// Registers a voice once per process; flite keeps it until the process ends. Null without the speech module
 /// or when flite refuses the voice (logged once). Called with fliteLock() held.
 void* voiceFor(int index) {
@@ -86,7 +82,25 @@ void* voiceFor(int index) {
     return loaded[index];
 }
 
-/// flite reads 8-bit text; characters beyond Latin-1 become blanks rather than garbage.
+/// A sentence flite made whole, handed out as it is read.
+class WholeSentence final : public SentenceSynthesis {
+public:
+    explicit WholeSentence(Utterance utterance)
+        : SentenceSynthesis(std::move(utterance.phones), std::move(utterance.tokens),
+                            qint64(utterance.samples.size())),
+          samples_(std::move(utterance.samples)) {}
+
+    qint64 ready() const override { return length() - position(); }
+
+private:
+    void produce(qint64 from, qint64 count, qint16* out) override {
+        std::copy_n(samples_.begin() + from, count, out);
+    }
+    std::vector<qint16> samples_;
+};
+
+} // namespace
+
 QByteArray toFliteText(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
@@ -96,7 +110,10 @@ QByteArray toFliteText(const QString& text) {
     return out;
 }
 
-} // namespace
+QMutex& fliteLock() {
+    static QMutex lock;
+    return lock;
+}
 
 QStringList FliteVoice::names() {
     QStringList out;
@@ -158,18 +175,31 @@ FliteVoice::Parameters FliteVoice::parametersFor(const VoiceSettings& voice) con
     return p;
 }
 
-Utterance FliteVoice::synthesize(const QString& text, const VoiceSettings& voice) const {
-    return synthesizeWith(text, parametersFor(voice));
+bool FliteVoice::load() const {
+    QMutexLocker lock(&fliteLock());
+    return handle() != nullptr;
+}
+
+void* FliteVoice::handle() const {
+    if (!voice_) {
+        voice_ = voiceFor(index_);
+    }
+    return voice_;
+}
+
+std::unique_ptr<SentenceSynthesis> FliteVoice::begin(const QString& text, const VoiceSettings& voice) const {
+    Utterance utterance = synthesizeWith(text, parametersFor(voice));
+    if (voice.character == VoiceCharacter::Whisper) {
+        utterance.samples = whisper(utterance.samples, sampleRate());
+    }
+    return std::make_unique<WholeSentence>(std::move(utterance));
 }
 
 Utterance FliteVoice::synthesizeWith(const QString& text, const Parameters& parameters) const {
     const Calibration& cal = kVoices[index_];
     Utterance out;
     QMutexLocker lock(&fliteLock());
-    if (!voice_) {
-        voice_ = voiceFor(index_);
-    }
-    if (!voice_) {
+    if (!handle()) {
         return out; // logged where the voice failed to load
     }
     const FliteStatus status =

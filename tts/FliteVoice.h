@@ -1,28 +1,17 @@
 #pragma once
 
-#include "SpeechTags.h"
-#include "Timeline.h"
+#include "Voice.h"
 
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <vector>
 
 namespace cw::tts {
 
-/// One chunk as the synthesiser made it.
-struct Utterance {
-    struct Token {
-        QString name; ///< the token's text without its punctuation
-        qint64 start = 0;
-    };
-    std::vector<qint16> samples;
-    QList<ChunkTiming::Phone> phones; ///< ends in samples
-    QList<Token> tokens;              ///< the tokens that were spoken, with their first sample
-};
-
 /// A flite voice in this process. flite keeps global state, so every call into it is serialised here.
-class FliteVoice {
+class FliteVoice final : public Voice {
 public:
     /// The voices built in, the default first.
     static QStringList names();
@@ -30,11 +19,14 @@ public:
     /// The named voice (an unknown or empty name: the default voice); flite loads it on first synthesis.
     explicit FliteVoice(const QString& name = {});
 
-    QString name() const { return name_; }
-    int sampleRate() const;
-    /// The pitch and speed the voice has when nothing sets them.
-    int naturalPitchHz() const;
-    int naturalWordsPerMinute() const;
+    QString name() const override { return name_; }
+    int sampleRate() const override;
+    int naturalPitchHz() const override;
+    int naturalWordsPerMinute() const override;
+    bool load() const override;
+    /// The whole sentence is made at once (flite is some 2,000 times faster than real time), whispered by a
+    /// filter when the character asks for it.
+    std::unique_ptr<SentenceSynthesis> begin(const QString& text, const VoiceSettings& voice) const override;
 
     /// The settings flite itself takes.
     struct Parameters {
@@ -43,8 +35,6 @@ public:
         double stretch = 1.0; ///< duration_stretch
     };
 
-    /// Synthesises one chunk of text with the pitch, speed and character of `voice` (volume is not applied).
-    Utterance synthesize(const QString& text, const VoiceSettings& voice) const;
     /// The flite parameters for `voice`: calibrated pitch target and stretch, emphasis and monotone applied.
     Parameters parametersFor(const VoiceSettings& voice) const;
     /// Synthesises with flite's own parameters, uncalibrated; for measuring the voice.
@@ -54,10 +44,20 @@ public:
     double f0TargetFor(int pitchHz) const;
     double durationStretchFor(int wordsPerMinute) const;
 
+    /// flite's own voice, registered on first use (null when it cannot be); for its front end. Call with
+    /// fliteLock() held.
+    void* handle() const;
+
 private:
     QString name_;
     mutable void* voice_ = nullptr; ///< registered on first use; flite keeps it for the process
     int index_ = 0;
 };
+
+/// flite reads 8-bit text; characters beyond Latin-1 become blanks rather than garbage.
+QByteArray toFliteText(const QString& text);
+
+/// flite keeps global state: every call into it, by any voice, holds this lock.
+QMutex& fliteLock();
 
 } // namespace cw::tts

@@ -48,6 +48,8 @@ struct Word {
     int indexInPhrase = 0;
     int firstSyllable = 0;
     int syllables = 0;
+    bool startsToken = true;
+    const void* tokenItem = nullptr; ///< flite's token item, telling the words of one token apart
 };
 
 struct Phrase {
@@ -150,6 +152,9 @@ Structure structureOf(const cst_utterance* utt) {
             Word word;
             word.name = featureOf(w, "name");
             word.token = featureOf(w, "R:Token.parent.name");
+            const cst_item* token = path_to_item(w, "R:Token.parent");
+            word.startsToken = !token || s.words.empty() || token->contents != s.words.back().tokenItem;
+            word.tokenItem = token ? token->contents : nullptr;
             word.punctuation = featureOf(w, "R:Token.parent.punc");
             word.gpos = featureOf(w, "gpos");
             word.content = word.gpos == "content";
@@ -367,7 +372,7 @@ FliteStatus writeHtsLabels(void* voice, const QByteArray& text, HtsLabelling& ou
     const LabelWriter writer(s);
     out = {};
     for (const Word& word : s.words) {
-        out.words << HtsLabelling::Word{word.name, word.token};
+        out.words << HtsLabelling::Word{word.name, word.token, word.startsToken};
     }
     for (int i = 0; i < int(s.segments.size()); ++i) {
         const Segment& seg = s.segments[i];

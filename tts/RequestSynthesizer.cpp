@@ -1,7 +1,6 @@
 #include "RequestSynthesizer.h"
 
 #include "TextChunks.h"
-#include "Whisper.h"
 
 #include <algorithm>
 
@@ -35,11 +34,26 @@ std::pair<int, int> wordAround(const QString& text, int at) {
 
 } // namespace
 
-RequestSynthesizer::RequestSynthesizer(const FliteVoice& voice, ParsedRequest request)
+RequestSynthesizer::RequestSynthesizer(const Voice& voice, ParsedRequest request)
     : voice_(voice), request_(std::move(request)) {}
+
+std::vector<qint16> RequestSynthesizer::readSentence(qint64 max) {
+    std::vector<qint16> samples = sentence_->read(std::min(max, sentenceStop_ - sentence_->position()));
+    applyVolume(samples, sentenceVolume_);
+    if (sentence_->position() >= sentenceStop_) {
+        sentence_.reset();
+    }
+    return samples;
+}
 
 SynthChunk RequestSynthesizer::next() {
     SynthChunk chunk;
+    if (sentence_) {
+        // The rest of a sentence, a tenth of a second at a time: Stop is never far from the next check.
+        chunk.samples = readSentence(std::max<qint64>(sampleRate() / 10, sentence_->ready()));
+        position_ += qint64(chunk.samples.size());
+        return chunk;
+    }
     if (atEnd()) {
         return chunk;
     }
@@ -90,51 +104,66 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         }
     }
 
+    std::unique_ptr<SentenceSynthesis> sentence;
+    SpokenText spoken;
     if (hasSomethingToSay(text)) {
-        const SpokenText spoken = spokenForm(text, piece.voice.context);
-        Utterance utt = voice_.synthesize(spoken.text, piece.voice);
+        spoken = spokenForm(text, piece.voice.context);
+        sentence = voice_.begin(spoken.text, piece.voice);
         characters_ += spoken.text.size();
-        // flite frames every utterance with silence. Speech starts at once, so the first sound of a request
+    }
+    if (sentence) {
+        const QList<ChunkTiming::Phone>& phones = sentence->phones();
+        // Voices frame every sentence with silence. Speech starts at once, so the first sound of a request
         // loses its leading silence; where a tag or the length limit cut a sentence, or a pause tag stands,
-        // the pieces join without the silence flite would put between sentences.
+        // the pieces join without the silence the voice would put between sentences.
         const qint64 keep = sampleRate() / 200; // 5 ms
         qint64 trim = 0;
-        if ((!audioYet_ || joinNext_) && !utt.phones.isEmpty() && utt.phones.front().name == "pau") {
-            trim = std::clamp<qint64>(utt.phones.front().end - keep, 0, qint64(utt.samples.size()));
-            utt.samples.erase(utt.samples.begin(), utt.samples.begin() + trim);
+        if ((!audioYet_ || joinNext_) && !phones.isEmpty() && phones.front().name == "pau") {
+            trim = std::clamp<qint64>(phones.front().end - keep, 0, sentence->length());
+            sentence->skipTo(trim);
         }
+        const bool beforePause = lastOfPiece && piece_ + 1 < request_.pieces.size() &&
+                                 request_.pieces[piece_ + 1].kind == SpeechPiece::Kind::Pause;
+        const bool lastOfRequest = lastOfPiece && piece_ + 1 >= request_.pieces.size();
+        joinNext_ = beforePause || (!lastOfRequest && !endsClause(text));
+        sentenceStop_ = sentence->length();
+        if (joinNext_ && phones.size() > 1 && phones.back().name == "pau") {
+            sentenceStop_ =
+                std::clamp<qint64>(phones[phones.size() - 2].end + keep, trim, sentence->length());
+        }
+        sentenceVolume_ = piece.voice.volume;
+        sentence_ = std::move(sentence);
+        // The first piece is small, so it is heard at once; what the voice has made already comes with it.
+        const qint64 firstPiece = std::max<qint64>(sampleRate() / 50, sentence_->ready());
+        std::vector<qint16> samples = sentence_->read(std::min(firstPiece, sentenceStop_ - trim));
         if (!audioYet_) {
             // The first phone may open with its own near-silence too (the closure of a "t" or a "p", a murmur
             // under 1 % of full scale): nobody hears it, so the request starts where the sound does, with a
             // moment of lead-in so the cut makes no click.
             constexpr int kInaudible = 328;           // 1 % of full scale, -40 dB
             const qint64 leadIn = sampleRate() / 500; // 2 ms
-            const auto firstSound = std::find_if(utt.samples.begin(), utt.samples.end(), [](qint16 sample) {
-                return std::abs(int(sample)) > kInaudible;
-            });
-            const qint64 quiet = std::max<qint64>(0, qint64(firstSound - utt.samples.begin()) - leadIn);
-            if (firstSound != utt.samples.end() && quiet > 0) {
-                utt.samples.erase(utt.samples.begin(), utt.samples.begin() + quiet);
+            const auto loud = [](qint16 sample) { return std::abs(int(sample)) > kInaudible; };
+            while (std::none_of(samples.begin(), samples.end(), loud) &&
+                   sentence_->position() < sentenceStop_ && qint64(samples.size()) < sampleRate() / 10) {
+                const std::vector<qint16> more = sentence_->read(
+                    std::min<qint64>(sampleRate() / 50, sentenceStop_ - sentence_->position()));
+                samples.insert(samples.end(), more.begin(), more.end());
+            }
+            const auto firstSound = std::find_if(samples.begin(), samples.end(), loud);
+            const qint64 quiet = std::max<qint64>(0, qint64(firstSound - samples.begin()) - leadIn);
+            if (firstSound != samples.end() && quiet > 0) {
+                samples.erase(samples.begin(), samples.begin() + quiet);
                 trim += quiet;
             }
         }
-        const bool beforePause = lastOfPiece && piece_ + 1 < request_.pieces.size() &&
-                                 request_.pieces[piece_ + 1].kind == SpeechPiece::Kind::Pause;
-        const bool lastOfRequest = lastOfPiece && piece_ + 1 >= request_.pieces.size();
-        joinNext_ = beforePause || (!lastOfRequest && !endsClause(text));
-        if (joinNext_ && utt.phones.size() > 1 && utt.phones.back().name == "pau") {
-            const qint64 pauseStart = utt.phones[utt.phones.size() - 2].end - trim;
-            utt.samples.resize(
-                std::size_t(std::clamp<qint64>(pauseStart + keep, 0, qint64(utt.samples.size()))));
-        }
-        audioYet_ = audioYet_ || !utt.samples.empty();
-        for (auto& phone : utt.phones) {
-            timing.phones << ChunkTiming::Phone{
-                phone.name, std::clamp<qint64>(phone.end - trim, 0, qint64(utt.samples.size()))};
+        const qint64 length = std::max<qint64>(0, sentenceStop_ - trim);
+        audioYet_ = audioYet_ || length > 0;
+        for (const auto& phone : phones) {
+            timing.phones << ChunkTiming::Phone{phone.name, std::clamp<qint64>(phone.end - trim, 0, length)};
         }
         int cursor = 0;
-        for (const auto& token : utt.tokens) {
-            const qint64 start = std::max<qint64>(0, token.start - trim);
+        for (const auto& token : sentence_->tokens()) {
+            const qint64 start = std::clamp<qint64>(token.start - trim, 0, length);
             if (piece.mapped) {
                 if (timing.words.isEmpty()) {
                     timing.words << ChunkTiming::Word{start, from, piece.balloonStart, piece.balloonLength};
@@ -150,18 +179,18 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
             timing.words << ChunkTiming::Word{start, from + wordStart, piece.balloonStart + from + wordStart,
                                               wordEnd - wordStart};
         }
-        if (piece.voice.character == VoiceCharacter::Whisper) {
-            utt.samples = whisper(utt.samples, sampleRate());
+        timing.length = length;
+        applyVolume(samples, sentenceVolume_);
+        chunk.samples = std::move(samples);
+        if (sentence_->position() >= sentenceStop_) {
+            sentence_.reset();
         }
-        applyVolume(utt.samples, piece.voice.volume);
-        chunk.samples = std::move(utt.samples);
     }
     if (piece.mapped && timing.words.isEmpty() && piece.balloonLength > 0) {
         timing.words << ChunkTiming::Word{0, from, piece.balloonStart, piece.balloonLength};
     }
-    timing.length = qint64(chunk.samples.size());
     chunk.events = chunkTimeline(timing, position_, mouth_);
-    position_ += timing.length;
+    position_ += qint64(chunk.samples.size());
     if (lastOfPiece) {
         offset_ = 0;
         ++piece_;
@@ -181,7 +210,7 @@ void applyVolume(std::vector<qint16>& samples, int volume) {
     }
 }
 
-SynthChunk synthesizeAll(const FliteVoice& voice, const ParsedRequest& request) {
+SynthChunk synthesizeAll(const Voice& voice, const ParsedRequest& request) {
     RequestSynthesizer synth(voice, request);
     SynthChunk all;
     while (!synth.atEnd()) {

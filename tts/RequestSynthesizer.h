@@ -1,10 +1,11 @@
 #pragma once
 
-#include "FliteVoice.h"
 #include "SpeechTags.h"
 #include "Timeline.h"
+#include "Voice.h"
 
 #include <QList>
+#include <memory>
 #include <vector>
 
 namespace cw::tts {
@@ -15,14 +16,15 @@ struct SynthChunk {
     QList<TimelineEvent> events; ///< samples counted from the request's start
 };
 
-/// Turns a parsed request into audio a sentence (or clause) at a time, so the first samples of a long text
-/// come as soon as those of a short one and nothing is synthesised far ahead of the listener.
+/// Turns a parsed request into audio a sentence (or clause) at a time, and each sentence into pieces as the
+/// voice makes them, so the first samples of a long text come as soon as those of a short one and nothing is
+/// synthesised far ahead of the listener. A sentence's events all come with its first piece.
 class RequestSynthesizer {
 public:
-    RequestSynthesizer(const FliteVoice& voice, ParsedRequest request);
+    RequestSynthesizer(const Voice& voice, ParsedRequest request);
 
     /// Whether every piece has been synthesised.
-    bool atEnd() const { return piece_ >= request_.pieces.size(); }
+    bool atEnd() const { return piece_ >= request_.pieces.size() && !sentence_; }
     /// Synthesises the next chunk; an empty chunk (no samples) is possible, e.g. for a bookmark.
     SynthChunk next();
 
@@ -35,8 +37,13 @@ public:
 
 private:
     SynthChunk nextText(const SpeechPiece& piece);
+    /// The next piece of the sentence being made.
+    std::vector<qint16> readSentence(qint64 max);
 
-    const FliteVoice& voice_;
+    const Voice& voice_;
+    std::unique_ptr<SentenceSynthesis> sentence_; ///< the sentence whose samples are still being made
+    qint64 sentenceStop_ = 0;                     ///< where its samples stop (a pause trimmed off its end)
+    int sentenceVolume_ = 65535;
     ParsedRequest request_;
     qsizetype piece_ = 0;
     int offset_ = 0; ///< within the current text piece
@@ -51,6 +58,6 @@ private:
 void applyVolume(std::vector<qint16>& samples, int volume);
 
 /// Synthesises a whole request at once, with an End event last; for tools and tests, not for playback.
-SynthChunk synthesizeAll(const FliteVoice& voice, const ParsedRequest& request);
+SynthChunk synthesizeAll(const Voice& voice, const ParsedRequest& request);
 
 } // namespace cw::tts

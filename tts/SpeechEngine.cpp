@@ -1,10 +1,10 @@
 #include "SpeechEngine.h"
 
-#include "FliteVoice.h"
 #include "PcmStream.h"
 #include "RequestSynthesizer.h"
 #include "SilentOutput.h"
 #include "SpeechTags.h"
+#include "Voice.h"
 
 #include "core/Trace.h"
 
@@ -73,12 +73,13 @@ public:
 
 private:
     void run() {
-        std::map<QString, std::unique_ptr<FliteVoice>> voices;
+        std::map<QString, std::unique_ptr<Voice>> voices;
         if (!warmVoice_.isEmpty()) {
-            // A word synthesised and thrown away loads the voice, the lexicon and the synthesiser's code.
+            // A word begun and thrown away loads the voice, the lexicon and the synthesiser's code.
             auto& voice = voices[warmVoice_];
-            voice = std::make_unique<FliteVoice>(warmVoice_);
-            if (!voice->synthesize(QStringLiteral("Hi."), VoiceSettings{}).samples.empty()) {
+            voice = makeVoice(warmVoice_);
+            if (const auto sentence = voice->begin(QStringLiteral("Hi."), VoiceSettings{});
+                sentence && !sentence->read(voice->sampleRate() / 100).empty()) {
                 trace("voice ready");
             }
         }
@@ -96,7 +97,7 @@ private:
             }
             auto& voice = voices[job.voice];
             if (!voice) {
-                voice = std::make_unique<FliteVoice>(job.voice);
+                voice = makeVoice(job.voice);
             }
             RequestSynthesizer synth(*voice, std::move(job.request));
             bool first = true;
@@ -131,7 +132,7 @@ struct SpeechEngine::Impl {
     Impl(Clock& clock, AudioOutput& output) : clock(clock), output(output), fallback(clock) {}
 
     SpeechEngine* q = nullptr;
-    QString voiceName = FliteVoice::names().front();
+    QString voiceName = voiceNames().front();
     int sampleRate = 0;
     VoiceSettings defaults;
     int languageId = kUsEnglish;
@@ -178,10 +179,10 @@ struct SpeechEngine::Impl {
 SpeechEngine::SpeechEngine(Clock& clock, AudioOutput& output, QObject* parent)
     : QObject(parent), d(std::make_unique<Impl>(clock, output)) {
     d->q = this;
-    FliteVoice voice(d->voiceName);
-    d->sampleRate = voice.sampleRate();
-    d->defaults.pitchHz = voice.naturalPitchHz();
-    d->defaults.wordsPerMinute = voice.naturalWordsPerMinute();
+    const std::unique_ptr<Voice> voice = makeVoice(d->voiceName);
+    d->sampleRate = voice->sampleRate();
+    d->defaults.pitchHz = voice->naturalPitchHz();
+    d->defaults.wordsPerMinute = voice->naturalWordsPerMinute();
     d->synthesis = std::make_unique<SynthesisThread>(d->voiceName);
     connect(&clock, &Clock::due, this, [this] { d->onTick(); });
 }
@@ -196,18 +197,19 @@ SpeechEngine::~SpeechEngine() {
 }
 
 QStringList SpeechEngine::voices() {
-    return FliteVoice::names();
+    return voiceNames();
 }
 
 int SpeechEngine::defaultSampleRate() {
-    return FliteVoice().sampleRate();
+    return makeVoice()->sampleRate();
 }
 
 void SpeechEngine::setDefaults(const QString& voice, int pitchHz, int wordsPerMinute) {
     const VoiceLimits limits;
-    d->voiceName = FliteVoice::names().contains(voice) ? voice : FliteVoice::names().front();
+    const QStringList names = voiceNames();
+    d->voiceName = names.contains(voice) ? voice : names.front();
     d->sampleRate =
-        FliteVoice(d->voiceName).sampleRate(); // for the next request; the current one keeps its own
+        makeVoice(d->voiceName)->sampleRate(); // for the next request; the current one keeps its own
     d->defaults.pitchHz = std::clamp(pitchHz, limits.minPitchHz, limits.maxPitchHz);
     d->defaults.wordsPerMinute =
         std::clamp(wordsPerMinute, limits.minWordsPerMinute, limits.maxWordsPerMinute);

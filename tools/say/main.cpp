@@ -4,12 +4,12 @@
 #include "core/TextLimits.h"
 #include "platform/audio/PulseOutput.h"
 #include "tts/FliteModule.h"
-#include "tts/FliteVoice.h"
 #include "tts/Mouths.h"
 #include "tts/RequestSynthesizer.h"
 #include "tts/SilentOutput.h"
 #include "tts/SpeechEngine.h"
 #include "tts/SpeechTags.h"
+#include "tts/Voice.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -93,7 +93,7 @@ private:
 
 /// Synthesises the request a chunk at a time, printing its timeline as it goes and handing the audio to `wav`
 /// when there is one; nothing is kept beyond the chunk at hand. The exit status.
-int synthesizeToFile(const FliteVoice& voice, const QString& request, const VoiceSettings& defaults,
+int synthesizeToFile(const Voice& voice, const QString& request, const VoiceSettings& defaults,
                      const QString& wavPath, QTextStream& out) {
     std::optional<WavWriter> wav;
     if (!wavPath.isEmpty()) {
@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption wav("wav", "Write the speech to <file> instead of playing it.", "file");
     const QCommandLineOption dry("dry", "Print the timeline without playing anything.");
     const QCommandLineOption silent("silent", "Run the timeline on a clock, with no audio output.");
-    const QCommandLineOption voice("voice", "Voice: " + FliteVoice::names().join(", ") + ".", "name");
+    const QCommandLineOption voice(
+        "voice", "Voice: " + voiceNames().join(", ") + " (the first is the default).", "name");
     const QCommandLineOption pitch("pitch", "Default pitch in hertz.", "hz");
     const QCommandLineOption speed("wpm", "Default speed in words per minute.", "wpm");
     const QCommandLineOption stopAfter("stop-after", "Stop speaking after <ms> milliseconds.", "ms");
@@ -172,22 +173,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "say: no speech: %s\n", qPrintable(module.failure));
         return 1;
     }
-    const FliteVoice fliteVoice(cli.value(voice));
+    const std::unique_ptr<Voice> speaker = makeVoice(cli.value(voice));
     VoiceSettings defaults;
-    defaults.pitchHz = cli.isSet(pitch) ? cli.value(pitch).toInt() : fliteVoice.naturalPitchHz();
-    defaults.wordsPerMinute =
-        cli.isSet(speed) ? cli.value(speed).toInt() : fliteVoice.naturalWordsPerMinute();
+    defaults.pitchHz = cli.isSet(pitch) ? cli.value(pitch).toInt() : speaker->naturalPitchHz();
+    defaults.wordsPerMinute = cli.isSet(speed) ? cli.value(speed).toInt() : speaker->naturalWordsPerMinute();
     QTextStream out(stdout);
 
     if (cli.isSet(wav) || cli.isSet(dry)) {
-        return synthesizeToFile(fliteVoice, request, defaults, cli.isSet(wav) ? cli.value(wav) : QString(),
+        return synthesizeToFile(*speaker, request, defaults, cli.isSet(wav) ? cli.value(wav) : QString(),
                                 out);
     }
 
     cw::SystemClock engineClock;
     std::unique_ptr<cw::AudioOutput> output;
     if (!cli.isSet(silent)) {
-        output = cw::audio::PulseOutput::create(fliteVoice.sampleRate());
+        output = cw::audio::PulseOutput::create(speaker->sampleRate());
         if (!output) {
             std::fprintf(stderr, "say: no sound server client could be started - speaking silently\n");
         }
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
         output = std::make_unique<cw::tts::SilentOutput>(engineClock);
     }
     SpeechEngine engine(engineClock, *output);
-    engine.setDefaults(fliteVoice.name(), defaults.pitchHz, defaults.wordsPerMinute);
+    engine.setDefaults(speaker->name(), defaults.pitchHz, defaults.wordsPerMinute);
     QElapsedTimer clock;
     QString balloon;
     const auto stamp = [&] { return QString::number(clock.elapsed()).rightJustified(7) + u' '; };

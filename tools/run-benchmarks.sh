@@ -13,6 +13,8 @@ for bench in "$build"/bench/*/*; do
     echo "== $name"
     case "$name" in
         bench_startup) "$bench" "$build/chatterwisp" 10 || status=1 ;;
+        # Both voices, side by side: the natural one, then flite's.
+        tts_bench) "$bench" slt-hts && "$bench" kal16 || status=1 ;;
         *) "$bench" || status=1 ;;
     esac
 done

@@ -1,7 +1,9 @@
 // tts_calibrate: measures each built-in voice, uncalibrated: its speaking rate at duration stretch 1 and the
-// median pitch it reaches for a range of f0 targets. The figures go into the voice table of FliteVoice.cpp.
+// median pitch it reaches for a range of f0 targets. The figures go into the voice table of FliteVoice.cpp,
+// and the natural voice's into HtsVoice.cpp.
 #include "AudioAnalysis.h"
 #include "tts/FliteVoice.h"
+#include "tts/HtsVoice.h"
 #include "tts/RequestSynthesizer.h"
 #include "tts/SpeechTags.h"
 
@@ -70,6 +72,34 @@ int main() {
             std::printf("  {%.0f, %.1f},\n", target, median);
         }
         std::printf("  largest pitch error 50..400 Hz, uncalibrated: %.1f%%\n", error * 100);
+    }
+    if (HtsVoice::available()) {
+        const HtsVoice voice;
+        voice.synthesize(QStringLiteral("Warm up."), VoiceSettings{});
+        VoiceSettings settings;
+        settings.pitchHz = voice.naturalPitchHz();
+        settings.wordsPerMinute = voice.naturalWordsPerMinute(); // engine speed 1
+        QElapsedTimer timer;
+        timer.start();
+        const SynthChunk natural = synthesizeAll(voice, parseSpeechTags(text, settings));
+        const double cpu = timer.nsecsElapsed() / 1e9;
+        const double seconds = test::spokenSeconds(natural.samples, voice.sampleRate());
+        std::printf("%s: %d words in %.2f s at speed 1: %.1f wpm; synthesised in %.3f s (real-time factor "
+                    "%.4f)\n",
+                    qPrintable(voice.name()), words, seconds, words * 60.0 / seconds, cpu,
+                    cpu / (double(natural.samples.size()) / voice.sampleRate()));
+        const QString sentence = text.section(u'.', 0, 1) + u'.';
+        double error = 0;
+        for (const int target : {50, 60, 80, 100, 150, 200, 300, 400, 500}) {
+            settings.pitchHz = target;
+            const double median =
+                test::medianPitchHz(voice.synthesize(sentence, settings).samples, voice.sampleRate());
+            if (target <= 400) {
+                error = std::max(error, std::abs(median - target) / target);
+            }
+            std::printf("  %d Hz asked: %.1f Hz\n", target, median);
+        }
+        std::printf("  largest pitch error 50..400 Hz: %.1f%%\n", error * 100);
     }
     return 0;
 }

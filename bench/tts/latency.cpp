@@ -1,13 +1,15 @@
 // tts_bench: figures for the speech engine, printed, never asserted. Run inside tools/headless.sh so the
 // default output is a PulseAudio null sink whose monitor can be recorded.
 //   request to first synthesised samples; request to first audible sample (found in the recording of the
-//   sink's monitor); synthesis real-time factor; Stop to silence; a 1 MB text: first samples, peak memory.
+//   sink's monitor); synthesis real-time factor; pitch and speed asked and heard; Stop to silence; a 1 MB
+//   text: first samples, peak memory. usage: tts_bench [VOICE] (the default voice when none is named)
+#include "AudioAnalysis.h"
 #include "core/Clock.h"
 #include "platform/audio/PulseOutput.h"
-#include "tts/FliteVoice.h"
 #include "tts/RequestSynthesizer.h"
 #include "tts/SpeechEngine.h"
 #include "tts/SpeechTags.h"
+#include "tts/Voice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -31,17 +33,22 @@ constexpr int kRate = 16000;
 /// The null sink is digitally silent; anything above this is speech (the first phone may be a soft one).
 constexpr int kLoud = 64;
 
-/// An engine speaking through the sound server, as the program's is.
+/// The voice measured.
+QString benchVoice;
+
+/// An engine speaking through the sound server, as the program's is, with the voice measured.
 struct DeviceEngine {
     DeviceEngine() {
         if (!output) {
             std::fprintf(stderr, "no sound server client could be started\n");
             std::exit(1);
         }
+        const std::unique_ptr<Voice> voice = makeVoice(benchVoice);
+        engine.setDefaults(voice->name(), voice->naturalPitchHz(), voice->naturalWordsPerMinute());
     }
     cw::SystemClock clock;
     std::unique_ptr<cw::audio::PulseOutput> output =
-        cw::audio::PulseOutput::create(SpeechEngine::defaultSampleRate());
+        cw::audio::PulseOutput::create(makeVoice(benchVoice)->sampleRate());
     SpeechEngine engine{clock, *output};
 };
 
@@ -125,9 +132,12 @@ int main(int argc, char** argv) {
                                    std::chrono::steady_clock::now().time_since_epoch())
                                    .count();
 
+    benchVoice = makeVoice(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString())->name();
+    std::printf("voice %s\n", qPrintable(benchVoice));
     // Synthesis alone.
     {
-        const FliteVoice voice;
+        const std::unique_ptr<Voice> made = makeVoice(benchVoice);
+        const Voice& voice = *made;
         const QString text =
             QStringLiteral("The old clock in the hall struck nine, and everyone in the house went "
                            "quiet. Outside, the snow kept falling on the empty street.");
@@ -139,6 +149,27 @@ int main(int argc, char** argv) {
         std::printf("synthesis real-time factor (%s): %.4f (%.1f ms for %.2f s of speech)\n",
                     qPrintable(voice.name()), cpu / (double(all.samples.size()) / voice.sampleRate()),
                     cpu * 1000, double(all.samples.size()) / voice.sampleRate());
+        // What is heard for what is asked, on the same prose.
+        const QString prose = QString(text + u' ').repeated(3);
+        const int words = int(prose.split(u' ', Qt::SkipEmptyParts).size());
+        QString pitches;
+        for (const int hz : {60, 120, 200, 300}) {
+            const SynthChunk heard =
+                synthesizeAll(voice, parseSpeechTags(QStringLiteral("\\Pit=%1\\").arg(hz) + text, {}));
+            pitches += QStringLiteral(" %1 -> %2")
+                           .arg(hz)
+                           .arg(test::medianPitchHz(heard.samples, voice.sampleRate()), 0, 'f', 0);
+        }
+        std::printf("pitch asked -> median heard, Hz (%s):%s\n", qPrintable(voice.name()),
+                    qPrintable(pitches));
+        QString speeds;
+        for (const int wpm : {100, 250}) {
+            const SynthChunk heard =
+                synthesizeAll(voice, parseSpeechTags(QStringLiteral("\\Spd=%1\\").arg(wpm) + prose, {}));
+            const double minutes = test::spokenSeconds(heard.samples, voice.sampleRate()) / 60;
+            speeds += QStringLiteral(" %1 -> %2").arg(wpm).arg(words / minutes, 0, 'f', 0);
+        }
+        std::printf("words a minute asked -> heard (%s):%s\n", qPrintable(voice.name()), qPrintable(speeds));
     }
 
     MonitorRecorder recorder(clock);
@@ -196,7 +227,7 @@ int main(int argc, char** argv) {
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("chatterwisp.trace=true"));
         process.setProcessEnvironment(env);
         const qint64 launched = clock.nsecsElapsed();
-        process.start(say, {QStringLiteral("Hello there.")});
+        process.start(say, {QStringLiteral("--voice"), benchVoice, QStringLiteral("Hello there.")});
         process.waitForFinished(20000);
         QTest::qWait(300);
         const qint64 heard = recorder.firstLoudAfter(launched);

@@ -19,6 +19,7 @@ private slots:
     void refusesAFileThatIsNoRegularTextFile_data();
     void refusesAFileThatIsNoRegularTextFile();
     void findsTheSpeechModuleUnderItsOwnPrefixOrFails();
+    void choosesEitherVoiceAndFallsBackWithoutTheNaturalOne();
 
 private:
     static QString run(const QStringList& args) {
@@ -161,6 +162,42 @@ void TestTtsSay::findsTheSpeechModuleUnderItsOwnPrefixOrFails() {
     QCOMPARE(with.exitCode(), 0);
     QCOMPARE(words(QString::fromUtf8(with.readAllStandardOutput())), (QStringList{"Hello", "there."}));
     QVERIFY(QFileInfo(wav).size() > 16000); // more than half a second of 16-bit speech at 16 kHz
+}
+
+void TestTtsSay::choosesEitherVoiceAndFallsBackWithoutTheNaturalOne() {
+    QTemporaryDir dir;
+    const auto rateOfWav = [&](const QStringList& args, const QProcessEnvironment& env, QString* errors) {
+        const QString wav = dir.filePath(QStringLiteral("voice.wav"));
+        QFile::remove(wav);
+        QProcess say;
+        say.setProcessEnvironment(env);
+        say.start(QStringLiteral(CW_SAY_PROGRAM), args + QStringList{"--wav", wav, "Hello."});
+        if (!say.waitForFinished(60000) || say.exitCode() != 0) {
+            return quint32(0);
+        }
+        *errors = QString::fromUtf8(say.readAllStandardError());
+        QFile file(wav);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return quint32(0);
+        }
+        const QByteArray bytes = file.read(28);
+        return quint32(quint8(bytes[24])) | quint32(quint8(bytes[25])) << 8 |
+               quint32(quint8(bytes[26])) << 16;
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("CHATTERWISP_HTS_VOICE"));
+    QString errors;
+    // The natural voice (32 kHz) by default, flite's (16 kHz) when asked for.
+    QCOMPARE(rateOfWav({}, env, &errors), quint32(32000));
+    QVERIFY2(errors.isEmpty(), qPrintable(errors));
+    QCOMPARE(rateOfWav({"--voice", "kal16"}, env, &errors), quint32(16000));
+    // Without the natural voice's file, kal16 speaks, and the log says why, once.
+    env.insert(QStringLiteral("CHATTERWISP_HTS_VOICE"), dir.filePath(QStringLiteral("missing.htsvoice")));
+    QCOMPARE(rateOfWav({}, env, &errors), quint32(16000));
+    QCOMPARE(
+        errors.count(QStringLiteral("is not installed (package festvox-us-slt-hts): speaking with kal16")),
+        1);
+    QCOMPARE(rateOfWav({"--voice", "slt-hts"}, env, &errors), quint32(16000));
 }
 
 QTEST_GUILESS_MAIN(TestTtsSay)

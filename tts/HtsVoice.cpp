@@ -1,6 +1,7 @@
 #include "HtsVoice.h"
 
 #include "FliteModule.h"
+#include "HighBandSwap.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>
@@ -21,21 +22,46 @@ constexpr int kNaturalPitchHz = 170;
 constexpr double kWordsPerMinuteAtSpeed1 = 186.7;
 /// Whispering is softer than speaking, as with the other voices.
 constexpr double kWhisperLoudness = 0.6;
+/// Above this, voiced frames are made from noise (see HighBandSwap).
+constexpr double kNoiseAboveHz = 5000;
 
 struct VocoderDeleter {
     void operator()(void* vocoder) const { fliteModule().api->htsFreeVocoder(vocoder); }
 };
 
+using Vocoder = std::unique_ptr<void, VocoderDeleter>;
+
+Vocoder newVocoder(const HtsFrames& frames) {
+    FliteStatus status = FliteStatus::Ok;
+    Vocoder vocoder(fliteModule().api->htsNewVocoder(frames, status));
+    if (!vocoder) {
+        static bool logged = false;
+        if (!std::exchange(logged, true)) {
+            qCCritical(lcTts) << "no speech with voice" << HtsVoice::kName << "-"
+                              << fliteStatusMessage(status);
+        }
+    }
+    return vocoder;
+}
+
 /// One sentence: all its frames' parameters are made at once (a few milliseconds), the sound a frame at a
-/// time as it is read.
+/// time as it is read. With a noise vocoder, a second vocoder makes every frame from noise, and above 5 kHz
+/// the sound is taken from it: the pulses' harmonics, a buzz up there, give way to breath, as in a human
+/// voice.
 class HtsSentence final : public SentenceSynthesis {
 public:
     HtsSentence(QList<ChunkTiming::Phone> phones, QList<Utterance::Token> tokens, HtsFrames frames,
-                std::unique_ptr<void, VocoderDeleter> vocoder, double alpha, double loudness)
+                Vocoder vocoder, Vocoder noiseVocoder, double alpha, double loudness)
         : SentenceSynthesis(std::move(phones), std::move(tokens),
                             qint64(frames.frames()) * frames.framePeriod),
-          frames_(std::move(frames)), vocoder_(std::move(vocoder)), alpha_(alpha), loudness_(loudness),
-          frame_(std::size_t(frames_.framePeriod)) {}
+          frames_(std::move(frames)), vocoder_(std::move(vocoder)), noiseVocoder_(std::move(noiseVocoder)),
+          alpha_(alpha), loudness_(loudness), frame_(std::size_t(frames_.framePeriod)),
+          noise_(std::size_t(frames_.framePeriod)), bands_(kNoiseAboveHz, frames_.sampleRate) {
+        if (noiseVocoder_) {
+            noiseFrames_ = frames_;
+            std::fill(noiseFrames_.logF0.begin(), noiseFrames_.logF0.end(), HtsFrames::kUnvoiced);
+        }
+    }
 
 private:
     void produce(qint64 from, qint64 count, qint16* out) override {
@@ -43,8 +69,13 @@ private:
         while (count > 0) {
             const int frame = int(from / period);
             if (frame != madeFrame_) {
-                // Frames skipped over are never made; the vocoder goes on from the last one it made.
-                fliteModule().api->htsVocode(vocoder_.get(), frames_, frame, alpha_, 0.0, frame_.data());
+                // Frames skipped over are never made; the vocoders go on from the last one they made.
+                const FliteModuleApi& api = *fliteModule().api;
+                api.htsVocode(vocoder_.get(), frames_, frame, alpha_, 0.0, frame_.data());
+                if (noiseVocoder_) {
+                    api.htsVocode(noiseVocoder_.get(), noiseFrames_, frame, alpha_, 0.0, noise_.data());
+                    bands_.mix(frame_, noise_);
+                }
                 madeFrame_ = frame;
             }
             const qint64 within = from % period;
@@ -58,10 +89,14 @@ private:
     }
 
     HtsFrames frames_;
-    std::unique_ptr<void, VocoderDeleter> vocoder_;
+    HtsFrames noiseFrames_; ///< the same frames, none voiced
+    Vocoder vocoder_;
+    Vocoder noiseVocoder_;
     double alpha_;
     double loudness_;
     std::vector<qint16> frame_;
+    std::vector<qint16> noise_;
+    HighBandSwap bands_;
     int madeFrame_ = -1;
 };
 
@@ -161,13 +196,10 @@ std::unique_ptr<SentenceSynthesis> HtsVoice::begin(const QString& text, const Vo
     if (!framesFor(text, voice, labelling, frames)) {
         return nullptr;
     }
-    FliteStatus status = FliteStatus::Ok;
-    std::unique_ptr<void, VocoderDeleter> vocoder(fliteModule().api->htsNewVocoder(frames, status));
-    if (!vocoder) {
-        static bool logged = false;
-        if (!std::exchange(logged, true)) {
-            qCCritical(lcTts) << "no speech with voice" << kName << "-" << fliteStatusMessage(status);
-        }
+    Vocoder vocoder = newVocoder(frames);
+    const bool whisper = voice.character == VoiceCharacter::Whisper; // noise throughout already
+    Vocoder noiseVocoder = buzzReduction_ && !whisper ? newVocoder(frames) : Vocoder();
+    if (!vocoder || (buzzReduction_ && !whisper && !noiseVocoder)) {
         return nullptr;
     }
     QList<ChunkTiming::Phone> phones;
@@ -185,7 +217,7 @@ std::unique_ptr<SentenceSynthesis> HtsVoice::begin(const QString& text, const Vo
     }
     const double loudness = voice.character == VoiceCharacter::Whisper ? kWhisperLoudness : 1.0;
     return std::make_unique<HtsSentence>(std::move(phones), std::move(tokens), std::move(frames),
-                                         std::move(vocoder), alpha_, loudness);
+                                         std::move(vocoder), std::move(noiseVocoder), alpha_, loudness);
 }
 
 std::vector<qint16> HtsVoice::engineWaveform(const QString& text, const VoiceSettings& voice) const {

@@ -41,6 +41,9 @@ public:
     /// How many of the sentence's frames the vocoder voices (pulses, not noise), and how many there are; for
     /// measuring.
     std::pair<int, int> voicedFrames(const QString& text, const VoiceSettings& voice) const;
+    /// Whether voiced frames take their sound above 5 kHz from noise (the default), softening the buzz of the
+    /// pulses' harmonics up there; off, the sound is the engine vocoder's own.
+    void setBuzzReduction(bool on) { buzzReduction_ = on; }
     /// The whole sentence as the HTS engine itself makes it, for checking the frame-wise path against.
     std::vector<qint16> engineWaveform(const QString& text, const VoiceSettings& voice) const;
 
@@ -54,6 +57,7 @@ private:
     FliteVoice frontEnd_; ///< its lexicon, letter-to-sound rules and phrasing make the labels
     mutable void* engine_ = nullptr;
     double alpha_ = kMaleAlpha;
+    bool buzzReduction_ = true;
 };
 
 } // namespace cw::tts

@@ -5,11 +5,14 @@
 #include "EngineRecorder.h"
 #include "FakeAudioOutput.h"
 #include "core/Clock.h"
+#include "tts/HighBandSwap.h"
 #include "tts/HtsVoice.h"
 #include "tts/SpeechEngine.h"
 
 #include <QTest>
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 using namespace cw::tts;
 using cw::ManualClock;
@@ -28,6 +31,33 @@ VoiceSettings settingsAt(int pitchHz, VoiceCharacter character = VoiceCharacter:
     return settings;
 }
 
+std::vector<qint16> tones(std::initializer_list<std::pair<double, double>> hzAndAmplitude, int count,
+                          int rate) {
+    std::vector<qint16> out(std::size_t(count), 0);
+    for (int i = 0; i < count; ++i) {
+        double v = 0;
+        for (const auto& [hz, amplitude] : hzAndAmplitude) {
+            v += amplitude * std::sin(2 * std::numbers::pi * hz * i / rate);
+        }
+        out[std::size_t(i)] = qint16(std::lround(v));
+    }
+    return out;
+}
+
+/// The amplitude of one frequency in `samples` from `from` on (Goertzel).
+double amplitudeAt(const std::vector<qint16>& samples, std::size_t from, double hz, int rate) {
+    const double w = 2 * std::numbers::pi * hz / rate;
+    double s1 = 0;
+    double s2 = 0;
+    for (std::size_t i = from; i < samples.size(); ++i) {
+        const double s0 = samples[i] + 2 * std::cos(w) * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    const double n = double(samples.size() - from);
+    return 2 * std::sqrt(s1 * s1 + s2 * s2 - 2 * std::cos(w) * s1 * s2) / n;
+}
+
 } // namespace
 
 class TestTtsHtsVoice : public QObject {
@@ -40,6 +70,7 @@ private slots:
     void monotoneIsFlatAtTheAskedPitch();
     void whisperIsSofterAndKeepsItsLength();
     void stopInTheMiddleOfAFrameSilencesAtOnce();
+    void theHighBandIsSwappedAtItsOwnLoudness();
 };
 
 void TestTtsHtsVoice::initTestCase() {
@@ -52,6 +83,7 @@ void TestTtsHtsVoice::frameByFrameIsTheEnginesOwnSound() {
     // are, sample for sample, the engine's own whole waveform: the frames are handed over as it hands them.
     HtsVoice voice;
     voice.setAlpha(0.45);
+    voice.setBuzzReduction(false);
     for (const VoiceSettings& settings : {settingsAt(120), settingsAt(300, VoiceCharacter::Monotone)}) {
         const std::vector<qint16> ours = voice.synthesize(kSentence, settings).samples;
         const std::vector<qint16> engines = voice.engineWaveform(kSentence, settings);
@@ -60,7 +92,8 @@ void TestTtsHtsVoice::frameByFrameIsTheEnginesOwnSound() {
         QVERIFY(ours == engines);
     }
     // The genie's own constant changes the sound, not its length.
-    const HtsVoice male;
+    HtsVoice male;
+    male.setBuzzReduction(false);
     const std::vector<qint16> his = male.synthesize(kSentence, settingsAt(120)).samples;
     QCOMPARE(his.size(), voice.engineWaveform(kSentence, settingsAt(120)).size());
     QVERIFY(his != voice.engineWaveform(kSentence, settingsAt(120)));
@@ -168,6 +201,27 @@ void TestTtsHtsVoice::stopInTheMiddleOfAFrameSilencesAtOnce() {
     QVERIFY(second != first);
     engine.stop();
     QTRY_COMPARE(rec.finishedCount(), 2);
+}
+
+void TestTtsHtsVoice::theHighBandIsSwappedAtItsOwnLoudness() {
+    // What softens the buzz: above 5 kHz, a voiced frame's sound is replaced by the noise-excited one's, at
+    // the loudness the voiced one had there; below, it is kept. Tones stand in for both, fed a frame at a
+    // time.
+    const int rate = 32000;
+    const int length = rate / 2;
+    std::vector<qint16> voiced = tones({{500, 8000}, {9000, 1000}}, length, rate);
+    const std::vector<qint16> noise = tones({{7000, 3000}}, length, rate);
+    HighBandSwap swap(5000, rate);
+    for (int at = 0; at < length; at += 160) {
+        std::vector<qint16> a(voiced.begin() + at, voiced.begin() + at + 160);
+        swap.mix(a, std::vector<qint16>(noise.begin() + at, noise.begin() + at + 160));
+        std::copy(a.begin(), a.end(), voiced.begin() + at);
+    }
+    const std::size_t settled = std::size_t(rate / 10);
+    QVERIFY(std::abs(amplitudeAt(voiced, settled, 500, rate) - 8000) < 80); // the low band, within 1 %
+    QVERIFY2(amplitudeAt(voiced, settled, 9000, rate) < 100,
+             qPrintable(QString::number(amplitudeAt(voiced, settled, 9000, rate)))); // 20 dB down
+    QVERIFY(std::abs(amplitudeAt(voiced, settled, 7000, rate) - 1000) < 100); // the noise's, at its loudness
 }
 
 QTEST_GUILESS_MAIN(TestTtsHtsVoice)

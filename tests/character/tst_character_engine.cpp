@@ -127,6 +127,28 @@ private slots:
         QVERIFY2(openingMs >= 40, qPrintable(QStringLiteral("the opening book shows %1 ms").arg(openingMs)));
     }
 
+    // The balloon's progress, told to whoever follows the character's speech: the Speak request's id with the
+    // balloon text and each word, once the balloon shows it.
+    void speechProgressNamesTheSpeakRequest() {
+        Rig rig;
+        rig.shown();
+        QList<std::pair<cw::RequestId, QString>> started;
+        QObject::connect(&rig.engine, &CharacterEngine::speechStarted,
+                         [&started](cw::RequestId id, const QString& text) {
+                             started.append({id, text});
+                         });
+        QList<std::tuple<cw::RequestId, int, int, int>> words; // id, start, length, balloon characters shown
+        QObject::connect(&rig.engine, &CharacterEngine::wordSpoken,
+                         [&rig, &words](cw::RequestId id, int s, int l) {
+                             words.append({id, s, l, rig.engine.balloon().shown});
+                         });
+        rig.engine.play(QStringLiteral("Greet"));
+        const cw::RequestId said = rig.engine.speak(QStringLiteral("Hello there"));
+        rig.clock.advance(5000);
+        QCOMPARE(started, (QList<std::pair<cw::RequestId, QString>>{{said, QStringLiteral("Hello there")}}));
+        QCOMPARE(words, (QList<std::tuple<cw::RequestId, int, int, int>>{{said, 0, 5, 5}, {said, 6, 5, 11}}));
+    }
+
     // Each key typed into the pitch or speed field plays "Alert"; a short gesture keeps typing from holding
     // the next request up.
     void theGeniesAlertIsShortAndEndsByItself() {

@@ -65,6 +65,24 @@ AgentCharacter::AgentCharacter(std::shared_ptr<const CharacterData> data,
     engine_->setPosition(startingPlace(renderer_->frameSize()));
     if (withWindow)
         window_ = std::make_unique<CharacterWindow>(*engine_, *renderer_);
+    connect(engine_.get(), &CharacterEngine::speechStarted, this, [this](RequestId id, const QString& text) {
+        if (speechWatcher_.started)
+            speechWatcher_.started(id, text);
+    });
+    connect(engine_.get(), &CharacterEngine::wordSpoken, this, [this](RequestId id, int start, int length) {
+        if (speechWatcher_.word)
+            speechWatcher_.word(id, start, length);
+    });
+    connect(engine_.get(), &CharacterEngine::requestFinished, this, [this](RequestId id, bool) {
+        if (speechRequests_.remove(id) && speechWatcher_.ended)
+            speechWatcher_.ended(id);
+    });
+}
+
+RequestId AgentCharacter::Speak(const QString& text) {
+    const RequestId id = engine_->speak(text);
+    speechRequests_.insert(id);
+    return id;
 }
 
 AgentCharacter::~AgentCharacter() {

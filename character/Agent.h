@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -30,10 +31,11 @@ public:
     RequestId Hide() override { return engine_->hide(); }
     RequestId MoveTo(int x, int y) override { return engine_->moveTo({x, y}); }
     RequestId Play(const QString& animation) override { return engine_->play(animation); }
-    RequestId Speak(const QString& text) override { return engine_->speak(text); }
+    RequestId Speak(const QString& text) override;
     void Stop() override { engine_->stop(); }
     void setIdleOn(bool on) override { engine_->setIdleOn(on); }
     void setLanguageID(int languageId) override { engine_->setLanguageID(languageId); }
+    void watchSpeech(SpeechWatcher watcher) override { speechWatcher_ = std::move(watcher); }
 
     CharacterEngine& engine() { return *engine_; }
     Clock& clock() { return *clock_; }
@@ -48,6 +50,8 @@ private:
     std::unique_ptr<SpeechOutput> speech_;
     std::unique_ptr<CharacterEngine> engine_;
     std::unique_ptr<CharacterWindow> window_;
+    SpeechWatcher speechWatcher_;
+    QSet<RequestId> speechRequests_; // Speak requests not yet ended, so the watcher hears only of these
 };
 
 /// The character service: loads character files (looked up by bare name in the program's folder, the

@@ -625,6 +625,8 @@ void CharacterEngine::onStarted(quint64 id, const QString& text) {
     balloon_ = {true, text, 0};
     balloonHideAt_ = -1;
     emit balloonChanged();
+    if (current_ && current_->kind == Kind::Speak)
+        emit speechStarted(current_->id, text);
 }
 
 void CharacterEngine::onWord(quint64 id, int start, int length) {
@@ -634,6 +636,10 @@ void CharacterEngine::onWord(quint64 id, int start, int length) {
     if (end > balloon_.shown) {
         balloon_.shown = end;
         emit balloonChanged();
+    }
+    if (current_ && current_->kind == Kind::Speak) {
+        const int from = std::clamp(start, 0, end);
+        emit wordSpoken(current_->id, from, end - from);
     }
 }
 

@@ -78,6 +78,11 @@ signals:
     void animationStarted(const QString& name);
     /// A request ended: `done` is false when it failed (character hidden) or was stopped.
     void requestFinished(cw::RequestId id, bool done);
+    /// The Speak request `id` began to be heard; its balloon shows `balloonText`.
+    void speechStarted(cw::RequestId id, const QString& balloonText);
+    /// balloonText.mid(start, length) of the Speak request `id` is being heard now; comes after the balloon
+    /// has shown it.
+    void wordSpoken(cw::RequestId id, int start, int length);
 
 private:
     enum class Kind { Show, Hide, Move, Play, Speak };

@@ -1,11 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace cw {
 
 /// Identifies one queued character request. Callers release it at once and never wait on it.
 using RequestId = long;
+
+/// Follows a character's Speak requests in step with its balloon. Unset members are not called. The calls
+/// come from the event loop and must not throw.
+struct SpeechWatcher {
+    /// The request began to be heard; `balloonText` is what its balloon shows (the request without its tags).
+    std::function<void(RequestId speech, const QString& balloonText)> started;
+    /// balloonText.mid(start, length) is the word being heard now.
+    std::function<void(RequestId speech, int start, int length)> word;
+    /// The request ended: spoken to the end, stopped, or not spoken at all.
+    std::function<void(RequestId speech)> ended;
+};
 
 /// One loaded character. Every request returns at once; the service performs the queued ones later,
 /// in the order issued. An operation that cannot be carried out throws cw::Failure.
@@ -29,6 +41,8 @@ public:
     virtual void setIdleOn(bool on) = 0;
     /// Selects the language of speech and balloon (1033: US English).
     virtual void setLanguageID(int languageId) = 0;
+    /// Reports the progress of this character's Speak requests to `watcher`, replacing any earlier watcher.
+    virtual void watchSpeech(SpeechWatcher watcher) = 0;
 };
 
 /// The character service: loads characters from character files and hands them out by id.

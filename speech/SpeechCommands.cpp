@@ -11,7 +11,9 @@
 #include <QPointer>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 
 namespace cw {
 
@@ -29,14 +31,17 @@ ICharacter& SpeechCommands::character() const {
 void SpeechCommands::say() {
     trace("say it entered");
     finishPendingFill(); // speak the whole of the last clipboard text, never a part of it
+    forgetSpokenText();
+    followSpeech();
     const bool textChanged = state_.TextChanged.isTrue();
     character().Show();
     if (textChanged) {
         character().Play(QStringLiteral("Read"));
     }
-    const QString request =
-        buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), c_.TextBox->toPlainText());
-    character().Speak(request);
+    const QString text = c_.TextBox->toPlainText();
+    const QString request = buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), text);
+    spokenRequest_ = character().Speak(request);
+    spokenText_ = text;
     if (textChanged) {
         character().Play(QStringLiteral("ReadReturn"));
     }
@@ -45,6 +50,72 @@ void SpeechCommands::say() {
 
 void SpeechCommands::noteTextChanged() {
     state_.TextChanged = true;
+    forgetSpokenText();
+}
+
+void SpeechCommands::followSpeech() {
+    ICharacter& followed = character();
+    if (followed_ == &followed) {
+        return;
+    }
+    QPointer<SpeechCommands> self(this);
+    SpeechWatcher watcher;
+    watcher.started = [self](RequestId speech, const QString& balloonText) {
+        if (self) {
+            self->onSpeechStarted(speech, balloonText);
+        }
+    };
+    watcher.word = [self](RequestId speech, int start, int length) {
+        if (self) {
+            self->onWordSpoken(speech, start, length);
+        }
+    };
+    watcher.ended = [self](RequestId speech) {
+        if (self && speech == self->spokenRequest_) {
+            self->forgetSpokenText();
+        }
+    };
+    followed.watchSpeech(std::move(watcher));
+    followed_ = &followed;
+}
+
+void SpeechCommands::onSpeechStarted(RequestId speech, const QString& balloonText) {
+    if (spokenRequest_ != 0 && speech == spokenRequest_) {
+        // The balloon's text is the request without its tags: the same as the box's when the box holds none,
+        // and then its offsets are the box's too.
+        boxHoldsSpokenText_ = balloonText == spokenText_;
+    }
+}
+
+void SpeechCommands::onWordSpoken(RequestId speech, int start, int length) {
+    if (spokenRequest_ != 0 && speech == spokenRequest_ && boxHoldsSpokenText_) {
+        highlightSpokenWord(start, length);
+    }
+}
+
+void SpeechCommands::highlightSpokenWord(int start, int length) {
+    QTextDocument* document = c_.TextBox->document();
+    const int end = document->characterCount() - 1;
+    QTextCursor word(document);
+    word.setPosition(std::clamp(start, 0, end));
+    word.setPosition(std::clamp(start + length, 0, end), QTextCursor::KeepAnchor);
+    // An extra selection is drawn over the text without being the box's selection, so the caret, the user's
+    // own selection and the scroll position stay where they are.
+    QTextEdit::ExtraSelection spoken;
+    spoken.cursor = word;
+    const QPalette& palette = c_.TextBox->palette();
+    spoken.format.setBackground(palette.brush(QPalette::Active, QPalette::Highlight));
+    spoken.format.setForeground(palette.brush(QPalette::Active, QPalette::HighlightedText));
+    c_.TextBox->setExtraSelections({spoken});
+}
+
+void SpeechCommands::forgetSpokenText() {
+    spokenRequest_ = 0;
+    spokenText_.clear();
+    boxHoldsSpokenText_ = false;
+    if (!c_.TextBox->extraSelections().isEmpty()) {
+        c_.TextBox->setExtraSelections({});
+    }
 }
 
 void SpeechCommands::applyPreset(int index) {

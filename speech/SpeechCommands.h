@@ -31,9 +31,9 @@ public:
                    QObject* parent = nullptr);
 
     /// Shows the character and speaks the fields and the text, framed by the reading gesture once the text
-    /// has changed.
+    /// has changed. While it is heard, the word being spoken is highlighted in the box.
     void say();
-    /// Notes that the text box has changed since start-up.
+    /// Notes that the text box has changed since start-up; the spoken word is no longer highlighted.
     void noteTextChanged();
     /// Writes preset `index`'s pitch and speed into the fields between the writing gestures.
     void applyPreset(int index);
@@ -54,6 +54,15 @@ public:
 
 private:
     ICharacter& character() const;
+    /// Has the character report its speech here; once per character.
+    void followSpeech();
+    void onSpeechStarted(RequestId speech, const QString& balloonText);
+    void onWordSpoken(RequestId speech, int start, int length);
+    /// Shows the box's characters [start, start + length) in the highlight colour, leaving the caret, the
+    /// selection and the scroll position as they are.
+    void highlightSpokenWord(int start, int length);
+    /// Removes the highlight and stops following the last Say it.
+    void forgetSpokenText();
     void applyClipboardText(const QString& text);
     void fillNextPiece(quint64 generation);
     void finishPendingFill();
@@ -63,6 +72,12 @@ private:
     IClipboard& clipboard_;
     // Bumped whenever the box or the clipboard is reset, so a read that was under way by then is not applied.
     quint64 clipboardGeneration_ = 0;
+    // The character whose speech is followed, and the last Say it: its request, the box's text when it was
+    // said, and whether that text is what is being heard (a text with speech tags is not shown as heard).
+    ICharacter* followed_ = nullptr;
+    RequestId spokenRequest_ = 0;
+    QString spokenText_;
+    bool boxHoldsSpokenText_ = false;
     // The rest of a long clipboard text still to go into the box.
     QString pendingFill_;
     qsizetype pendingFillAt_ = 0;

@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QtTest>
 
 using namespace cw;
@@ -155,6 +156,58 @@ private slots:
             QVERIFY2(all[i].ms >= all[i - 1].ms,
                      qPrintable(all[i].name + QStringLiteral(" goes back in time")));
         }
+    }
+
+    // The real speech engine's words reach the box through the character: each is highlighted once the
+    // balloon shows it, one after another, and the highlight goes when the speech ends.
+    void theSpokenWordIsHighlightedInStepWithTheBalloon() {
+        TracedWindow traced;
+        traced.quiet();
+        character::CharacterEngine& engine = traced.agent->character(QStringLiteral("Genie"))->engine();
+        const QString sentence = QStringLiteral("Hello there, genie.");
+        traced.window->TextBox->setPlainText(sentence);
+        struct Seen {
+            int start = 0;
+            QString word;
+            bool balloonShowsIt = false;
+        };
+        QList<Seen> seen;
+        // Queued, so the window has handled the word by the time it is looked at.
+        connect(
+            &engine, &character::CharacterEngine::wordSpoken, this,
+            [&] {
+                const auto selections = traced.window->TextBox->extraSelections();
+                if (selections.size() != 1) {
+                    return;
+                }
+                const QTextCursor& word = selections.constFirst().cursor;
+                seen.append({word.selectionStart(), word.selectedText(),
+                             engine.balloon().shown >= word.selectionEnd()});
+            },
+            Qt::QueuedConnection);
+        cw::RequestId said = 0;
+        bool ended = false;
+        connect(&engine, &character::CharacterEngine::speechStarted, this,
+                [&](cw::RequestId id, const QString&) { said = id; });
+        connect(&engine, &character::CharacterEngine::requestFinished, this,
+                [&](cw::RequestId id, bool) { ended = ended || (said != 0 && id == said); });
+        traced.window->Button_Click();
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 20000);
+
+        QStringList words;
+        for (const Seen& s : seen) {
+            words << s.word;
+            QVERIFY2(s.balloonShowsIt,
+                     qPrintable(s.word + QStringLiteral(" was highlighted before the balloon")));
+            QVERIFY2(sentence.mid(s.start).startsWith(s.word), qPrintable(s.word));
+        }
+        QVERIFY2(words.size() >= 3, qPrintable(words.join(u'|')));
+        QVERIFY2(words.first().startsWith(QStringLiteral("Hello")), qPrintable(words.join(u'|')));
+        QVERIFY2(words.last().startsWith(QStringLiteral("genie")), qPrintable(words.join(u'|')));
+        for (qsizetype i = 1; i < seen.size(); ++i) {
+            QVERIFY2(seen[i].start > seen[i - 1].start, qPrintable(words.join(u'|')));
+        }
+        QVERIFY(traced.window->TextBox->extraSelections().isEmpty());
     }
 
     void offUnlessSwitchedOn() {

@@ -26,13 +26,22 @@ public:
         }
         return record(QStringLiteral("Play ") + animation);
     }
-    RequestId Speak(const QString& text) override { return record(QStringLiteral("Speak ") + text); }
+    RequestId Speak(const QString& text) override {
+        lastSpeech = record(QStringLiteral("Speak ") + text);
+        return lastSpeech;
+    }
     void Stop() override { record(QStringLiteral("Stop")); }
     void setIdleOn(bool on) override { record(QStringLiteral("IdleOn %1").arg(on ? -1 : 0)); }
     void setLanguageID(int languageId) override { record(QStringLiteral("LanguageID %1").arg(languageId)); }
+    /// Kept, not recorded: tests play the speech's progress through it.
+    void watchSpeech(SpeechWatcher watcher) override { speechWatcher = std::move(watcher); }
 
     /// Animations whose Play fails at the call.
     QSet<QString> failingAnimations;
+    /// The watcher last handed in; empty until then.
+    SpeechWatcher speechWatcher;
+    /// The id the last Speak returned; 0 before any.
+    RequestId lastSpeech = 0;
 
 private:
     RequestId record(const QString& line) {

@@ -3,6 +3,7 @@
 #include "AppIdentity.h"
 #include "FailureReport.h"
 #include "Fonts.h"
+#include "GeniePlacement.h"
 #include "TrayIcon.h"
 #include "core/ClassicLayout.h"
 #include "core/Failure.h"
@@ -304,7 +305,12 @@ void CWmain::Form_Load() {
     TextBox->setPlainText(
         QStringLiteral("Type something in here for the Genie to say. Then press the Sayit! button."));
     state_.Character->Show();
-    state_.Character->MoveTo(676, 385);
+    // He stands beside the main window, on the screen that holds it.
+    const QScreen* home = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QPoint stand =
+        home ? genieStartPoint(home->availableGeometry(), frameGeometry(), state_.Character->frameSize())
+             : kClassicGeniePoint;
+    state_.Character->MoveTo(stand.x(), stand.y());
     state_.Character->Play(QStringLiteral("Greet"));
     state_.Character->Play(QStringLiteral("Blink"));
     state_.Character->setIdleOn(true);

@@ -30,6 +30,7 @@ public:
     RequestId Show() override { return engine_->show(); }
     RequestId Hide() override { return engine_->hide(); }
     RequestId MoveTo(int x, int y) override { return engine_->moveTo({x, y}); }
+    QSize frameSize() const override { return renderer_->frameSize(); }
     RequestId Play(const QString& animation) override { return engine_->play(animation); }
     RequestId Speak(const QString& text) override;
     void Stop() override { engine_->stop(); }

@@ -22,6 +22,8 @@ public:
     /// Places the bubble next to the character's frame, inside the screen area.
     void place(const QRect& character, const QRect& area);
     Side side() const { return side_; }
+    /// The tip of the tail, in screen coordinates: a point just outside the character's frame.
+    QPoint tailTip() const { return geometry().topLeft() + tailTip_; }
     /// Makes the window and draws a sample text off screen, so the first balloon shown does not pay for the
     /// window, its font and its glyphs while speech is starting. Leaves the balloon empty and hidden.
     void prepare();

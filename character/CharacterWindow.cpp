@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <algorithm>
 
 namespace cw::character {
 
@@ -33,7 +34,31 @@ QRegion drawnRegion(const QImage& frame, QSize logical) {
     return QRegion(QBitmap::fromImage(mono));
 }
 
+// Stay-on-top is changed on the native window in place: setting the widget's flags would hide and re-create
+// it.
+void setKeptAbove(QWidget& window, bool above) {
+    if (window.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == above)
+        return;
+    const Qt::WindowFlags flags = window.windowFlags().setFlag(Qt::WindowStaysOnTopHint, above);
+    window.overrideWindowFlags(flags);
+    if (QWindow* handle = window.windowHandle())
+        handle->setFlags(flags);
+}
+
 } // namespace
+
+QPoint keptOnArea(QPoint topLeft, QSize frame, const QRect& area) {
+    if (area.isEmpty())
+        return topLeft;
+    // Three quarters of each side on the area leave nine sixteenths of him there, even in a corner.
+    const int offX = frame.width() - (3 * frame.width() + 3) / 4;
+    const int offY = frame.height() - (3 * frame.height() + 3) / 4;
+    const int x = std::clamp(topLeft.x(), area.left() - offX,
+                             std::max(area.left() - offX, area.right() + 1 - frame.width() + offX));
+    const int y = std::clamp(topLeft.y(), area.top() - offY,
+                             std::max(area.top() - offY, area.bottom() + 1 - frame.height() + offY));
+    return {x, y};
+}
 
 CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& renderer)
     : QWidget(nullptr,
@@ -46,6 +71,8 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
     setFixedSize(renderer.frameSize());
     const QString platform = QGuiApplication::platformName();
     shapes_ = platform != u"offscreen" && platform != u"minimal";
+    // Under Wayland only the compositor places windows; there the drag is left to it.
+    movesItself_ = !platform.startsWith(u"wayland");
     move(engine.position());
 
     composeSoon_.setSingleShot(true);
@@ -74,6 +101,7 @@ CharacterWindow::CharacterWindow(CharacterEngine& engine, FrameRenderer& rendere
         }
     });
     connect(&engine_, &CharacterEngine::balloonChanged, this, &CharacterWindow::updateBalloon);
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, &CharacterWindow::followFocus);
     // Once the character first stands still on screen (after the greeting), get ready for the first Say it.
     connect(&engine_, &CharacterEngine::requestFinished, this, [this] {
         if (preparedForSpeech_)
@@ -133,8 +161,9 @@ void CharacterWindow::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     engine_.dismissBalloon();
-    // The window manager moves the window where it can; without one, the window follows the mouse itself.
-    if (windowHandle() && windowHandle()->startSystemMove()) {
+    // The window follows the mouse itself, so the engine (and the balloon) always know where it is and it
+    // stays on the screen; only where the program cannot place windows does the compositor move it.
+    if (!movesItself_ && windowHandle() && windowHandle()->startSystemMove()) {
         systemMove_ = true;
         return;
     }
@@ -144,7 +173,12 @@ void CharacterWindow::mousePressEvent(QMouseEvent* event) {
 void CharacterWindow::mouseMoveEvent(QMouseEvent* event) {
     if (!dragOffset_)
         return;
-    engine_.setPosition(event->globalPosition().toPoint() - *dragOffset_);
+    const QPoint pointer = event->globalPosition().toPoint();
+    const QScreen* screen = QGuiApplication::screenAt(pointer);
+    if (!screen)
+        screen = this->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    engine_.setPosition(keptOnArea(pointer - *dragOffset_, size(), area));
 }
 
 void CharacterWindow::mouseReleaseEvent(QMouseEvent*) {
@@ -165,6 +199,17 @@ QRect CharacterWindow::areaAt(const QRect& frame) const {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
+}
+
+void CharacterWindow::followFocus(QWindow* focus) {
+    // A dialog of ours (Help, About, a message) is there to be read: he steps below it while it has the
+    // focus, and stays above ordinary windows otherwise.
+    const bool dialog = focus && (focus->type() == Qt::Dialog || focus->modality() != Qt::NonModal);
+    setKeptAbove(*this, !dialog);
+    if (balloon_)
+        setKeptAbove(*balloon_, !dialog);
+    if (dialog)
+        focus->raise();
 }
 
 void CharacterWindow::placeBalloon() {

@@ -9,11 +9,18 @@
 #include <QWidget>
 #include <optional>
 
+class QWindow;
+
 namespace cw::character {
+
+/// Where a character dragged to `topLeft` goes: there, or the nearest point that keeps three quarters of his
+/// width and of his height (so more than half of him) on the screen's available area.
+QPoint keptOnArea(QPoint topLeft, QSize frame, const QRect& area);
 
 /// The character's own window: frameless, translucent, always on top, without a taskbar entry, exactly one
 /// frame in size at the character's position. Clicks pass through where nothing is drawn; dragging moves the
-/// character. Draws only when the engine reports a change.
+/// character (never so far that less than half of him stays on the screen) and the balloon with him. While a
+/// dialog of the program has the focus he stands below it. Draws only when the engine reports a change.
 class CharacterWindow : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +48,7 @@ private:
     void updateBalloon();
     void placeBalloon();
     QRect areaAt(const QRect& frame) const;
+    void followFocus(QWindow* focus);
 
     CharacterEngine& engine_;
     FrameRenderer& renderer_;
@@ -52,6 +60,7 @@ private:
     int composed_ = 0;
     std::optional<QPoint> dragOffset_;
     bool systemMove_ = false;
+    bool movesItself_ = true; // whether the platform lets a program place its own windows
     bool preparedForSpeech_ = false;
 };
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <functional>
 
@@ -31,6 +32,8 @@ public:
     virtual RequestId Hide() = 0;
     /// Moves the top-left of the character's frame to a screen position in pixels, at the default speed.
     virtual RequestId MoveTo(int x, int y) = 0;
+    /// The size of the character's frame in pixels, the same in every pose.
+    virtual QSize frameSize() const = 0;
     /// Queues an animation by name; an animation the character does not have throws at the call.
     virtual RequestId Play(const QString& animation) = 0;
     /// Queues a speech request: speech-output tags are applied, the rest is spoken.

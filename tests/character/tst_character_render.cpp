@@ -6,6 +6,9 @@
 #include "character/CharacterWindow.h"
 #include "character/FrameRenderer.h"
 
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 using namespace cw::character;
@@ -39,6 +42,35 @@ struct WindowRig {
         QCoreApplication::processEvents();
     }
 };
+
+// How much of a frame lies on an area, as a share of the frame.
+double shareOn(const QRect& frame, const QRect& area) {
+    const QRect on = frame.intersected(area);
+    return on.isEmpty() ? 0.0 : double(on.width()) * on.height() / (double(frame.width()) * frame.height());
+}
+
+// Drags the window from a point of it by `by`.
+void drag(QWidget& window, QPoint from, QPoint by) {
+    QTest::mousePress(&window, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&window, from + by);
+    QTest::mouseRelease(&window, Qt::LeftButton, {}, from + by);
+}
+
+// The tail's tip is just outside the frame, on the side the balloon is on, and within the frame's span there.
+bool tailPointsAt(const BalloonWindow& balloon, const QRect& frame) {
+    const QPoint tip = balloon.tailTip();
+    switch (balloon.side()) {
+    case BalloonWindow::Side::Above:
+        return tip.y() == frame.top() - 1 && tip.x() >= frame.left() && tip.x() <= frame.right();
+    case BalloonWindow::Side::Below:
+        return tip.y() == frame.bottom() + 1 && tip.x() >= frame.left() && tip.x() <= frame.right();
+    case BalloonWindow::Side::Right:
+        return tip.x() == frame.right() + 1 && tip.y() >= frame.top() && tip.y() <= frame.bottom();
+    case BalloonWindow::Side::Left:
+        return tip.x() == frame.left() - 1 && tip.y() >= frame.top() && tip.y() <= frame.bottom();
+    }
+    return false;
+}
 
 } // namespace
 
@@ -170,6 +202,106 @@ private slots:
         QTest::mouseRelease(&rig.window, Qt::LeftButton, {}, QPoint(30, 45));
         QCOMPARE(rig.engine.position(), QPoint(110, 120));
         QCOMPARE(rig.window.pos(), QPoint(110, 120));
+    }
+
+    void theBalloonFollowsADraggedCharacter() {
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        const QRect area = rig.window.screen()->availableGeometry();
+        // Dragged to the middle, then to the top edge, where the balloon goes beside him.
+        for (const QPoint by : {QPoint(250, 180), QPoint(0, -330)}) {
+            drag(rig.window, QPoint(20, 25), by);
+            rig.engine.speak(QStringLiteral("Hello there"));
+            rig.run(60);
+            BalloonWindow& balloon = rig.window.balloon();
+            QVERIFY(balloon.isVisible());
+            const QRect frame(rig.window.pos(), rig.window.size());
+            QCOMPARE(frame.topLeft(), rig.engine.position());
+            QVERIFY2(tailPointsAt(balloon, frame), qPrintable(QStringLiteral("tail at %1,%2, frame at %3,%4")
+                                                                  .arg(balloon.tailTip().x())
+                                                                  .arg(balloon.tailTip().y())
+                                                                  .arg(frame.x())
+                                                                  .arg(frame.y())));
+            QVERIFY(area.contains(balloon.geometry()));
+            rig.run(3000);
+        }
+    }
+
+    void aDragKeepsMoreThanHalfOfHimOnTheScreen() {
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        const QRect area = rig.window.screen()->availableGeometry();
+        for (const QPoint by :
+             {QPoint(-5000, 0), QPoint(0, -5000), QPoint(5000, 5000), QPoint(-5000, -5000)}) {
+            drag(rig.window, QPoint(20, 25), by);
+            const QRect frame(rig.engine.position(), rig.window.size());
+            QVERIFY2(shareOn(frame, area) > 0.5,
+                     qPrintable(QStringLiteral("dragged to %1,%2").arg(frame.x()).arg(frame.y())));
+            QCOMPARE(rig.window.pos(), frame.topLeft());
+        }
+        // A move asked for by a caller goes exactly where it was asked, on the screen or not.
+        rig.engine.moveTo({-30, -35}, 0);
+        rig.run(100);
+        QCOMPARE(rig.engine.position(), QPoint(-30, -35));
+    }
+
+    void dragLimitsAtEveryEdge() {
+        const QRect area(0, 0, 1366, 736);
+        const QSize genie(200, 220);
+        // Inside: untouched.
+        QCOMPARE(keptOnArea({500, 300}, genie, area), QPoint(500, 300));
+        QCOMPARE(keptOnArea({-50, -55}, genie, area), QPoint(-50, -55));
+        for (const QPoint far :
+             {QPoint(-101, 300), QPoint(500, -101), QPoint(1300, 300), QPoint(500, 700), QPoint(-900, -900),
+              QPoint(3000, 3000), QPoint(3000, -900), QPoint(-900, 3000)}) {
+            const QPoint kept = keptOnArea(far, genie, area);
+            QVERIFY2(shareOn(QRect(kept, genie), area) > 0.5, qPrintable(QStringLiteral("%1,%2 kept at %3,%4")
+                                                                             .arg(far.x())
+                                                                             .arg(far.y())
+                                                                             .arg(kept.x())
+                                                                             .arg(kept.y())));
+        }
+        // Only the axis that went too far is held back.
+        QCOMPARE(keptOnArea({-900, 300}, genie, area).y(), 300);
+        QCOMPARE(keptOnArea({500, -900}, genie, area).x(), 500);
+        // An area elsewhere on the desktop (a second screen) holds him the same way.
+        const QRect second(1366, 0, 1920, 1080);
+        QVERIFY(shareOn(QRect(keptOnArea({0, 0}, genie, second), genie), second) > 0.5);
+    }
+
+    void heStandsBelowADialogThatHasTheFocus() {
+        WindowRig rig;
+        rig.engine.show();
+        rig.run(1000);
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QVERIFY(rig.window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+
+        QWidget ordinary;
+        ordinary.setWindowTitle(QStringLiteral("ordinary"));
+        ordinary.show();
+        ordinary.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&ordinary));
+        QVERIFY(rig.window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+
+        {
+            QDialog help(&ordinary);
+            help.setWindowTitle(QStringLiteral("help"));
+            help.show();
+            help.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&help));
+            QTRY_VERIFY(!rig.window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+            QVERIFY(!rig.window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QVERIFY(!rig.window.balloon().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QVERIFY(rig.window.isVisible()); // stepping back does not hide him
+        }
+        ordinary.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&ordinary));
+        QTRY_VERIFY(rig.window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(rig.window.balloon().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 
     void balloonShowsTheAudibleWords() {

@@ -11,7 +11,7 @@
 namespace cw::test {
 
 /// A character service that records every request, in order, as one line each ("Show", "Play Greet",
-/// "Speak <text>", "MoveTo 676 385", ...). The log may be shared with other recording fakes so that a test
+/// "Speak <text>", "MoveTo 804 400", ...). The log may be shared with other recording fakes so that a test
 /// sees the order of requests across services.
 class RecordingCharacter : public ICharacter {
 public:
@@ -20,6 +20,7 @@ public:
     RequestId Show() override { return record(QStringLiteral("Show")); }
     RequestId Hide() override { return record(QStringLiteral("Hide")); }
     RequestId MoveTo(int x, int y) override { return record(QStringLiteral("MoveTo %1 %2").arg(x).arg(y)); }
+    QSize frameSize() const override { return size; }
     RequestId Play(const QString& animation) override {
         if (failingAnimations.contains(animation)) {
             throw Failure(QStringLiteral("The character has no animation \"%1\".").arg(animation));
@@ -36,6 +37,8 @@ public:
     /// Kept, not recorded: tests play the speech's progress through it.
     void watchSpeech(SpeechWatcher watcher) override { speechWatcher = std::move(watcher); }
 
+    /// The frame size reported, the genie's by default.
+    QSize size{200, 220};
     /// Animations whose Play fails at the call.
     QSet<QString> failingAnimations;
     /// The watcher last handed in; empty until then.

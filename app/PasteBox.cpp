@@ -1,7 +1,9 @@
 #include "PasteBox.h"
 
 #include "core/TextLimits.h"
+#include "core/Trace.h"
 
+#include <QAbstractUndoItem>
 #include <QContextMenuEvent>
 #include <QDragLeaveEvent>
 #include <QDropEvent>
@@ -15,6 +17,7 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <utility>
 
 Q_LOGGING_CATEGORY(lcPaste, "chatterwisp.paste")
@@ -22,6 +25,14 @@ Q_LOGGING_CATEGORY(lcPaste, "chatterwisp.paste")
 namespace cw {
 
 namespace {
+
+// Closes a paste's undo step: typing right after the paste would otherwise merge into it and go with it on
+// Undo.
+class UndoStepEnd : public QAbstractUndoItem {
+public:
+    void undo() override {}
+    void redo() override {}
+};
 
 bool overTheLimit(const QString& text) {
     // At most three UTF-8 bytes per UTF-16 unit: most texts need no conversion to know.
@@ -43,6 +54,7 @@ bool PasteBox::startPaste(QTextCursor target,
     }
     pasteInFlight_ = true;
     pasteTarget_ = std::move(target);
+    trace("paste asked");
     QPointer<PasteBox> self(this);
     read([self](std::optional<QString> text) {
         if (self) {
@@ -69,15 +81,18 @@ void PasteBox::finishPaste(std::optional<QString> text) {
     pasteInFlight_ = false;
     const QTextCursor target = std::exchange(pasteTarget_, QTextCursor());
     if (!text) {
+        trace("paste failed");
         emit pasteFinished(false); // the clipboard logged why it could not be read
         return;
     }
     if (text->isEmpty()) {
+        trace("paste failed");
         qCInfo(lcPaste) << "nothing pasted: no text on offer";
         emit pasteFinished(false);
         return;
     }
     if (overTheLimit(*text)) {
+        trace("paste failed");
         qCWarning(lcPaste) << "pasted text is over the limit of" << kMaxTextBytes << "bytes; left unread";
         emit pasteFinished(false);
         return;
@@ -85,10 +100,12 @@ void PasteBox::finishPaste(std::optional<QString> text) {
     try {
         insertAsOneStep(target, *text);
     } catch (const std::exception& error) {
+        trace("paste failed");
         qCWarning(lcPaste) << "the paste failed:" << error.what();
         emit pasteFinished(false);
         return;
     }
+    trace("paste inserted", text->size());
     emit pasteFinished(true);
 }
 
@@ -98,6 +115,7 @@ void PasteBox::insertAsOneStep(QTextCursor target, const QString& text) {
     }
     target.beginEditBlock();
     target.insertText(text);
+    document()->appendUndoItem(std::make_unique<UndoStepEnd>().release()); // the document owns it
     target.endEditBlock();
     setTextCursor(target);
     ensureCursorVisible();

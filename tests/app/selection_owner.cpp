@@ -2,11 +2,13 @@
 // answers requests for it well or badly, as told. Prints "ready" once it owns the selection.
 //
 //   selection_owner [--primary] [--text T | --bytes N] [--freeze] [--incr CHUNK] [--hint N] [--die-after K]
-//                   [--type NAME] [--format 8|16|32] [--refuse] [--targets A,B,..] [--seed S]
+//                   [--type NAME] [--format 8|16|32] [--refuse] [--answer-twice] [--targets A,B,..] [--seed
+//                   S]
 //
 // --freeze never answers; --incr sends in pieces of CHUNK bytes announcing --hint bytes (default: the size);
 // --die-after ends the program after K pieces; --type/--format answer with another type; --refuse answers
-// "no"; --targets lists what TARGETS answers. --seed S picks a random text and a random way of answering.
+// "no"; --answer-twice sends each answer again, and a "no" after it; --targets lists what TARGETS answers.
+// --seed S picks a random text and a random way of answering.
 #include <xcb/xcb.h>
 
 #include <chrono>
@@ -220,6 +222,8 @@ int main(int argc, char** argv) {
             b.type = next();
         } else if (arg == "--format") {
             b.format = std::stoi(next());
+        } else if (arg == "--answer-twice") {
+            b.answerTwice = true;
         } else if (arg == "--refuse") {
             b.refuse = true;
         } else if (arg == "--targets") {

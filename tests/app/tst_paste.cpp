@@ -137,6 +137,17 @@ private slots:
         QCOMPARE(box().toPlainText(), QStringLiteral("typed "));
         QTest::keySequence(&box(), QKeySequence::Redo);
         QCOMPARE(box().toPlainText(), QStringLiteral("typed line one\nline two\n\nline four"));
+
+        // Typing right after a one-line paste stays a step of its own.
+        box().setPlainText(QStringLiteral("a"));
+        box().moveCursor(QTextCursor::End);
+        pressPasteKey();
+        clipboard().answerWith(QStringLiteral("b"));
+        QTest::keyClicks(&box(), QStringLiteral("c"));
+        QTest::keySequence(&box(), QKeySequence::Undo);
+        QCOMPARE(box().toPlainText(), QStringLiteral("ab"));
+        QTest::keySequence(&box(), QKeySequence::Undo);
+        QCOMPARE(box().toPlainText(), QStringLiteral("a"));
     }
 
     void theWindowAnswersWhileAPasteIsPending() {

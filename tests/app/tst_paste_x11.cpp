@@ -234,6 +234,20 @@ private slots:
         QVERIFY2(grownMiB <= limit / (1 << 20) + 16, qPrintable(QString::number(grownMiB)));
     }
 
+    void anOwnerThatAnsweredTwiceDoesNotAnswerTheNextPaste() {
+        {
+            Owner twice(
+                {QStringLiteral("--answer-twice"), QStringLiteral("--text"), QStringLiteral("first")});
+            QVERIFY(twice.ready());
+            setBox(h->box(), QString());
+            QVERIFY(pasteWithKeys());
+        }
+        Owner next({QStringLiteral("--text"), QStringLiteral(" second")});
+        QVERIFY(next.ready());
+        QVERIFY(pasteWithKeys());
+        QCOMPARE(h->box().toPlainText(), QStringLiteral("first second"));
+    }
+
     void aMiddleClickPastesThePrimarySelection() {
         Owner owner(
             {QStringLiteral("--primary"), QStringLiteral("--text"), QStringLiteral("selected elsewhere ")});

@@ -1,5 +1,6 @@
-// Speech through the real program: typed text spoken with the fields' pitch, Stop, clipboard monitoring, and
-// a clipboard owner that no longer answers. Recorded from the PulseAudio null sink of the headless desktop.
+// Speech through the real program: typed text spoken with the fields' pitch, Stop (also while Ctrl+V waits on
+// a clipboard owner that no longer answers), clipboard monitoring, and a clipboard owner that no longer
+// answers. Recorded from the PulseAudio null sink of the headless desktop.
 #include "../tts/AudioAnalysis.h"
 #include "DesktopDriver.h"
 #include "SinkRecorder.h"
@@ -162,6 +163,49 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(recorder.since(mark).size() >= std::size_t(SinkRecorder::kRate) * 3 / 2,
                                  10000);
         QVERIFY2(!SinkRecorder::audible(recorder.since(mark)), "speech went on after Stop");
+    }
+
+    void stopIsHeardWhileCtrlVWaitsOnAFrozenOwner() {
+        typeIntoTextBox(kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
+        QVERIFY(SinkRecorder::audible(sayItAndRecord(500)));
+        QProcess owner;
+        owner.start(QStringLiteral("xclip"),
+                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        QVERIFY(owner.waitForStarted());
+        owner.write("frozen text");
+        owner.closeWriteChannel();
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("frozen text"), 5000); // xclip owns it
+        ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
+        auto thaw = qScopeGuard([&owner] {
+            ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+            owner.kill();
+            owner.waitForFinished();
+        });
+        // Say it left the focus in the text box: Ctrl+V pastes there, and the read waits on the frozen owner.
+        // The click on Stop follows the keys at once, from the same xdotool, so it is queued behind the paste
+        // however busy the machine is.
+        const qsizetype before = trace.mark();
+        const std::size_t mark = recorder.samples().size();
+        DesktopDriver::run(QStringLiteral("xdotool"),
+                           {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow});
+        DesktopDriver::run(QStringLiteral("xdotool"),
+                           {QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
+                            QStringLiteral("ctrl+v"), QStringLiteral("mousemove"), QStringLiteral("--window"),
+                            mainWindow, QString::number(kStop.x()), QString::number(kStop.y()),
+                            QStringLiteral("click"), QStringLiteral("1")});
+        const auto asked = trace.waitFor(QStringLiteral("paste asked"), before, 5000);
+        QVERIFY2(asked, "Ctrl+V asked nothing");
+        const auto stopped = trace.waitFor(QStringLiteral("stopped"), *asked, 5000);
+        QVERIFY2(stopped, "Stop did not silence the genie");
+        const auto failed = trace.waitFor(QStringLiteral("paste failed"), *asked, 5000);
+        QVERIFY2(failed, "the paste from the frozen owner never gave up");
+        QVERIFY2(*stopped < *failed, "Stop waited for the paste");
+        QTRY_VERIFY_WITH_TIMEOUT(silentFor(mark, 100), 5000);
+        thaw.dismiss();
+        ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
+        owner.kill();
+        owner.waitForFinished();
+        QCOMPARE(textBoxText(), kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
     }
 
     void copiedTextLandsInTheBoxAndIsSpoken() {

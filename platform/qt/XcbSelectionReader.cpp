@@ -193,11 +193,12 @@ std::optional<QByteArray> XcbSelectionReader::readText(Selection which, std::chr
     const unsigned selection = which == Selection::Primary ? primaryAtom_
                                : which == Selection::Drop  ? dropAtom_
                                                            : clipboardAtom_;
-    // An owner may have answered an earlier request more than once: its extra answers must not pass for
-    // answers to this one.
+    // Each read has a window of its own: an owner that answered an earlier request more than once, late or
+    // not, addressed its extra answers to the earlier window, so they cannot pass for answers to this one.
     while (xcb_generic_event_t* stale = xcb_poll_for_event(connection_)) {
         std::free(stale);
     }
+    newRequestorWindow();
     bool refused = false;
     auto text = convert(selection, utf8Atom_, patience, &refused);
     if (refused) {

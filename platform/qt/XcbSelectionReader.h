@@ -56,8 +56,9 @@ private:
     std::optional<QByteArray> convert(unsigned selection, unsigned target, std::chrono::milliseconds patience,
                                       bool* refused);
     std::optional<QByteArray> readIncremental(std::chrono::milliseconds patience);
-    /// Replaces the window the answers arrive at. After a read given up half-way, its owner may go on writing
-    /// pieces into the old window's property, where the next read would take them for its answer.
+    /// Replaces the window the answers arrive at, before each read and after a failed one. After a read given
+    /// up half-way its owner may go on writing pieces into the old window's property, and an owner may answer
+    /// a request twice: either would otherwise pass for the answer to the next read.
     void newRequestorWindow();
 
     xcb_connection_t* connection_ = nullptr;

@@ -91,6 +91,15 @@ private:
     QtMessageHandler previous_ = nullptr;
 };
 
+// Arguments for a random owner; every third one owns the primary selection instead of the clipboard.
+QStringList randomOwner(int seed) {
+    QStringList arguments{QStringLiteral("--seed"), QString::number(seed)};
+    if (seed % 3 == 0) {
+        arguments.prepend(QStringLiteral("--primary"));
+    }
+    return arguments;
+}
+
 // The most memory this process has held at once, in KiB.
 qint64 peakMemoryKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -275,11 +284,8 @@ private slots:
     }
     void oddOwnersNeverUpsetThePaste() {
         QFETCH(int, seed);
-        const bool primary = seed % 3 == 0;
-        QStringList arguments{QStringLiteral("--seed"), QString::number(seed)};
-        if (primary) {
-            arguments.prepend(QStringLiteral("--primary"));
-        }
+        const QStringList arguments = randomOwner(seed);
+        const bool primary = arguments.contains(QStringLiteral("--primary"));
         Owner owner(arguments);
         QVERIFY(owner.ready());
         setBox(h->box(), QStringLiteral("before"));
@@ -307,11 +313,8 @@ private slots:
         }
         QStringList crashed;
         for (int seed = range[0].toInt(); seed <= range[1].toInt(); ++seed) {
-            const bool primary = seed % 3 == 0;
-            QStringList arguments{QStringLiteral("--seed"), QString::number(seed)};
-            if (primary) {
-                arguments.prepend(QStringLiteral("--primary"));
-            }
+            const QStringList arguments = randomOwner(seed);
+            const bool primary = arguments.contains(QStringLiteral("--primary"));
             Owner owner(arguments);
             QVERIFY(owner.ready());
             QProcess probe;

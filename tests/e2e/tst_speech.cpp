@@ -19,6 +19,33 @@ const QPoint kStop{73, 248};
 const QPoint kSpeedField{126, 185};
 const QString kSentence =
     QStringLiteral("Hello there, this is the genie reading your words aloud for everyone.");
+// Owns the X clipboard with a text, through xclip, while it lives; freeze() makes it stop answering, as a
+// hung program does.
+class XclipOwner {
+public:
+    explicit XclipOwner(const QByteArray& text) {
+        process_.start(QStringLiteral("xclip"),
+                       {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        if (process_.waitForStarted()) {
+            process_.write(text);
+            process_.closeWriteChannel();
+        }
+    }
+    ~XclipOwner() { end(); }
+    bool started() const { return process_.state() == QProcess::Running; }
+    void freeze() { ::kill(static_cast<pid_t>(process_.processId()), SIGSTOP); }
+    void end() {
+        if (process_.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(process_.processId()), SIGCONT);
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+private:
+    QProcess process_;
+};
+
 } // namespace
 
 class SpeechTest : public QObject {
@@ -168,19 +195,10 @@ private slots:
     void stopIsHeardWhileCtrlVWaitsOnAFrozenOwner() {
         typeIntoTextBox(kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
         QVERIFY(SinkRecorder::audible(sayItAndRecord(500)));
-        QProcess owner;
-        owner.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
-        QVERIFY(owner.waitForStarted());
-        owner.write("frozen text");
-        owner.closeWriteChannel();
+        XclipOwner owner("frozen text");
+        QVERIFY(owner.started());
         QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("frozen text"), 5000); // xclip owns it
-        ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
-        auto thaw = qScopeGuard([&owner] {
-            ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
-            owner.kill();
-            owner.waitForFinished();
-        });
+        owner.freeze();
         // Say it left the focus in the text box: Ctrl+V pastes there, and the read waits on the frozen owner.
         // The click on Stop follows the keys at once, from the same xdotool, so it is queued behind the paste
         // however busy the machine is.
@@ -201,10 +219,7 @@ private slots:
         QVERIFY2(failed, "the paste from the frozen owner never gave up");
         QVERIFY2(*stopped < *failed, "Stop waited for the paste");
         QTRY_VERIFY_WITH_TIMEOUT(silentFor(mark, 100), 5000);
-        thaw.dismiss();
-        ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
-        owner.kill();
-        owner.waitForFinished();
+        owner.end();
         QCOMPARE(textBoxText(), kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
     }
 
@@ -236,21 +251,12 @@ private slots:
 
     void aFrozenClipboardOwnerDoesNotHoldUpSayIt() {
         const qsizetype before = trace.mark();
-        QProcess owner;
-        owner.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
-        QVERIFY(owner.waitForStarted());
-        owner.write("frozen text");
-        owner.closeWriteChannel();
+        XclipOwner owner("frozen text");
+        QVERIFY(owner.started());
         // Monitoring is still on: a tick reads the text, so xclip owns the clipboard and has answered once.
         const auto read = trace.waitFor(QStringLiteral("clipboard text read 11"), before, 5000);
         QVERIFY2(read, "no tick read the owner's text");
-        ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
-        auto thaw = qScopeGuard([&owner] {
-            ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
-            owner.kill();
-            owner.waitForFinished();
-        });
+        owner.freeze();
         // Say it while the next tick waits on an owner that never answers.
         const auto asked = trace.waitFor(QStringLiteral("clipboard read asked"), *read, 5000);
         QVERIFY2(asked, "no tick asked the frozen owner");

@@ -4,6 +4,7 @@
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "GeniePlacement.h"
+#include "PasteBox.h"
 #include "TrayIcon.h"
 #include "core/ClassicLayout.h"
 #include "core/Failure.h"
@@ -179,7 +180,7 @@ void CWmain::createControls() {
     Label1->setBuddy(txtpitch);
     Label2->setBuddy(txtspeed);
 
-    TextBox = new QPlainTextEdit(this);
+    TextBox = new PasteBox(services_.clipboard, this);
     TextBox->setObjectName(QStringLiteral("TextBox"));
     TextBox->setGeometry(twipsRect(100, 120, 4455, 2175));
     TextBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);

@@ -17,6 +17,16 @@ public:
     /// calling thread with the text ("" when the clipboard holds no text), or with no value when the read
     /// failed or timed out. While a read is in flight a further request is answered with no value at once.
     virtual void requestText(std::function<void(std::optional<QString>)> done) = 0;
+
+    /// The other places a text can be pasted from.
+    enum class Selection {
+        Primary, ///< the text last selected in any program, pasted with the middle mouse button
+        Drop,    ///< the text another program is dropping by drag and drop, while the drop is being answered
+    };
+    /// Reads the plain text of `selection` as requestText() reads the clipboard's: in the background, within
+    /// the same time and size limits, one read of each selection at a time.
+    virtual void requestSelectionText(Selection selection,
+                                      std::function<void(std::optional<QString>)> done) = 0;
 };
 
 } // namespace cw

@@ -58,19 +58,50 @@ void QtClipboard::clear() {
 }
 
 void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) {
-    if (inFlight_) {
+    request(Source::Clipboard, std::move(done));
+}
+
+void QtClipboard::requestSelectionText(Selection selection,
+                                       std::function<void(std::optional<QString>)> done) {
+    request(selection == Selection::Primary ? Source::Primary : Source::Drop, std::move(done));
+}
+
+namespace {
+
+const char* nameOf(int source) {
+    static const char* const names[] = {"clipboard", "primary selection", "dropped text"};
+    return names[source];
+}
+
+} // namespace
+
+void QtClipboard::request(Source source, std::function<void(std::optional<QString>)> done) {
+    const auto index = static_cast<std::size_t>(source);
+    if (inFlight_[index]) {
+        qCDebug(lcClipboard) << nameOf(int(index)) << "read refused: another is in flight";
         done(std::nullopt);
         return;
     }
-    inFlight_ = true;
+    inFlight_[index] = true;
     if (!offThread_) {
-        QTimer::singleShot(0, this, [this, done = std::move(done)] {
-            inFlight_ = false;
-            QString text = QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+        QTimer::singleShot(0, this, [this, source, index, done = std::move(done)] {
+            inFlight_[index] = false;
+            if (source == Source::Drop) {
+                done(std::nullopt); // a drop's text is read over X only
+                return;
+            }
+            const QClipboard::Mode mode =
+                source == Source::Primary ? QClipboard::Selection : QClipboard::Clipboard;
+            if (mode == QClipboard::Selection && !QGuiApplication::clipboard()->supportsSelection()) {
+                done(QString());
+                return;
+            }
+            QString text = QGuiApplication::clipboard()->text(mode);
             if (text.size() > maxTextBytes_ / 3) { // at most three UTF-8 bytes per UTF-16 unit
                 if (const qint64 bytes = text.toUtf8().size(); bytes > maxTextBytes_) {
-                    qCWarning(lcClipboard) << "clipboard text of" << bytes << "bytes is over the limit of"
-                                           << maxTextBytes_ << "bytes; left unread";
+                    qCWarning(lcClipboard)
+                        << nameOf(int(index)) << "text of" << bytes << "bytes is over the limit of"
+                        << maxTextBytes_ << "bytes; left unread";
                     done(std::nullopt);
                     return;
                 }
@@ -79,23 +110,26 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
         });
         return;
     }
+    const auto selection = source == Source::Primary ? XcbSelectionReader::Selection::Primary
+                           : source == Source::Drop  ? XcbSelectionReader::Selection::Drop
+                                                     : XcbSelectionReader::Selection::Clipboard;
     auto* worker = static_cast<SelectionWorker*>(this->worker());
-    QMetaObject::invokeMethod(worker, [this, worker, done = std::move(done)]() mutable {
+    QMetaObject::invokeMethod(worker, [this, worker, index, selection, done = std::move(done)]() mutable {
         std::optional<QString> text;
         if (worker->reader) {
-            if (auto bytes = worker->reader->readClipboardText(kPatience)) {
+            if (auto bytes = worker->reader->readText(selection, kPatience)) {
                 text = QString::fromUtf8(*bytes);
             } else if (worker->reader->lastReadTooLarge()) {
-                qCWarning(lcClipboard) << "clipboard text is over the limit of" << worker->reader->maxBytes()
-                                       << "bytes; left unread";
+                qCWarning(lcClipboard) << nameOf(int(index)) << "text is over the limit of"
+                                       << worker->reader->maxBytes() << "bytes; left unread";
             }
         }
-        if (!text) {
-            qCDebug(lcClipboard) << "clipboard read failed or timed out";
+        if (!text && !(worker->reader && worker->reader->lastReadTooLarge())) { // one line per failed read
+            qCDebug(lcClipboard) << nameOf(int(index)) << "read failed or timed out";
         }
         // Back on the user-interface thread; dropped if this object is gone by then.
-        QMetaObject::invokeMethod(this, [this, text = std::move(text), done = std::move(done)] {
-            inFlight_ = false;
+        QMetaObject::invokeMethod(this, [this, index, text = std::move(text), done = std::move(done)] {
+            inFlight_[index] = false;
             done(text);
         });
     });

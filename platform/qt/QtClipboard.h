@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <array>
 #include <chrono>
 
 namespace cw {
@@ -25,18 +26,21 @@ public:
 
     void clear() override;
     void requestText(std::function<void(std::optional<QString>)> done) override;
+    void requestSelectionText(Selection selection, std::function<void(std::optional<QString>)> done) override;
 
     /// Whether reads go through the worker thread's own X connection.
     bool readsOffThread() const { return offThread_; }
 
 private:
     QObject* worker(); // made at the first read
+    enum class Source { Clipboard, Primary, Drop };
+    void request(Source source, std::function<void(std::optional<QString>)> done);
 
     QThread thread_;
     QObject* worker_ = nullptr; // lives in thread_, deleted when it finishes
     qint64 maxTextBytes_;
     bool offThread_;
-    bool inFlight_ = false;
+    std::array<bool, 3> inFlight_{}; // by Source: a read of one never holds up a request for another
 };
 
 } // namespace cw

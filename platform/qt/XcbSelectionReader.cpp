@@ -44,6 +44,7 @@ XcbSelectionReader::XcbSelectionReader(const QByteArray& display, qint64 maxByte
     rootVisual_ = screens.data->root_visual;
     newRequestorWindow();
     clipboardAtom_ = internAtom(connection_, "CLIPBOARD");
+    dropAtom_ = internAtom(connection_, "XdndSelection");
     utf8Atom_ = internAtom(connection_, "UTF8_STRING");
     propertyAtom_ = internAtom(connection_, "CW_CLIPBOARD_TEXT");
     incrAtom_ = internAtom(connection_, "INCR");
@@ -96,11 +97,11 @@ bool XcbSelectionReader::waitForEvent(std::chrono::steady_clock::time_point dead
     }
 }
 
-std::optional<QByteArray> XcbSelectionReader::convert(unsigned target, std::chrono::milliseconds patience,
-                                                      bool* refused) {
+std::optional<QByteArray> XcbSelectionReader::convert(unsigned selection, unsigned target,
+                                                      std::chrono::milliseconds patience, bool* refused) {
     *refused = false;
     xcb_delete_property(connection_, window_, propertyAtom_);
-    xcb_convert_selection(connection_, window_, clipboardAtom_, target, propertyAtom_, XCB_CURRENT_TIME);
+    xcb_convert_selection(connection_, window_, selection, target, propertyAtom_, XCB_CURRENT_TIME);
     xcb_flush(connection_);
 
     const auto deadline = std::chrono::steady_clock::now() + patience;
@@ -125,6 +126,15 @@ std::optional<QByteArray> XcbSelectionReader::convert(unsigned target, std::chro
         return std::nullopt;
     }
     if (reply->type == incrAtom_) {
+        // The owner announces at least how large the text is: one over the limit is refused before any piece.
+        if (reply->format == 32 && xcb_get_property_value_length(reply.get()) >= 4) {
+            quint32 atLeast = 0;
+            std::memcpy(&atLeast, xcb_get_property_value(reply.get()), sizeof atLeast);
+            if (qint64(atLeast) > maxBytes_) {
+                tooLarge_ = true;
+                return std::nullopt;
+            }
+        }
         xcb_flush(connection_); // the delete above tells the owner to start sending pieces
         return readIncremental(patience);
     }
@@ -174,17 +184,26 @@ std::optional<QByteArray> XcbSelectionReader::readIncremental(std::chrono::milli
     }
 }
 
-std::optional<QByteArray> XcbSelectionReader::readClipboardText(std::chrono::milliseconds patience) {
+std::optional<QByteArray> XcbSelectionReader::readText(Selection which, std::chrono::milliseconds patience) {
     tooLarge_ = false;
     pieces_ = 0;
     if (!connected()) {
         return std::nullopt;
     }
+    const unsigned selection = which == Selection::Primary ? primaryAtom_
+                               : which == Selection::Drop  ? dropAtom_
+                                                           : clipboardAtom_;
+    // Each read has a window of its own: an owner that answered an earlier request more than once, late or
+    // not, addressed its extra answers to the earlier window, so they cannot pass for answers to this one.
+    while (xcb_generic_event_t* stale = xcb_poll_for_event(connection_)) {
+        std::free(stale);
+    }
+    newRequestorWindow();
     bool refused = false;
-    auto text = convert(utf8Atom_, patience, &refused);
+    auto text = convert(selection, utf8Atom_, patience, &refused);
     if (refused) {
         // Older owners offer only Latin-1 text.
-        text = convert(stringAtom_, patience, &refused);
+        text = convert(selection, stringAtom_, patience, &refused);
         if (text && !refused) {
             text = QString::fromLatin1(*text).toUtf8();
         }

@@ -27,11 +27,22 @@ public:
     /// Whether the X connection is up.
     bool connected() const;
 
+    /// The selections a text can be read from.
+    enum class Selection {
+        Clipboard, ///< what the user copied
+        Primary,   ///< the text last selected anywhere, pasted by a middle click
+        Drop,      ///< the text being dropped by a drag and drop (valid only while the drop is answered)
+    };
+
     /// The clipboard's text as UTF-8: empty when the clipboard holds no text (no owner, or the owner offers
     /// no text form); no value when the owner did not answer within `patience` or the connection failed.
     /// `patience` bounds each wait for the owner, so a large text sent in many pieces may take longer in all.
     /// A text over the size limit is no value too, never a part of it.
-    std::optional<QByteArray> readClipboardText(std::chrono::milliseconds patience);
+    std::optional<QByteArray> readClipboardText(std::chrono::milliseconds patience) {
+        return readText(Selection::Clipboard, patience);
+    }
+    /// The text of `selection`, read as readClipboardText() reads the clipboard's.
+    std::optional<QByteArray> readText(Selection selection, std::chrono::milliseconds patience);
 
     /// The size limit in bytes.
     qint64 maxBytes() const { return maxBytes_; }
@@ -42,10 +53,12 @@ public:
 
 private:
     bool waitForEvent(std::chrono::steady_clock::time_point deadline, int wantedType, void** eventOut);
-    std::optional<QByteArray> convert(unsigned target, std::chrono::milliseconds patience, bool* refused);
+    std::optional<QByteArray> convert(unsigned selection, unsigned target, std::chrono::milliseconds patience,
+                                      bool* refused);
     std::optional<QByteArray> readIncremental(std::chrono::milliseconds patience);
-    /// Replaces the window the answers arrive at. After a read given up half-way, its owner may go on writing
-    /// pieces into the old window's property, where the next read would take them for its answer.
+    /// Replaces the window the answers arrive at, before each read and after a failed one. After a read given
+    /// up half-way its owner may go on writing pieces into the old window's property, and an owner may answer
+    /// a request twice: either would otherwise pass for the answer to the next read.
     void newRequestorWindow();
 
     xcb_connection_t* connection_ = nullptr;
@@ -53,6 +66,8 @@ private:
     unsigned rootVisual_ = 0;
     unsigned window_ = 0;
     unsigned clipboardAtom_ = 0;
+    unsigned primaryAtom_ = 1; // XA_PRIMARY
+    unsigned dropAtom_ = 0;
     unsigned utf8Atom_ = 0;
     unsigned stringAtom_ = 31; // XA_STRING
     unsigned propertyAtom_ = 0;

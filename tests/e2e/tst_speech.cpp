@@ -1,5 +1,6 @@
-// Speech through the real program: typed text spoken with the fields' pitch, Stop, clipboard monitoring, and
-// a clipboard owner that no longer answers. Recorded from the PulseAudio null sink of the headless desktop.
+// Speech through the real program: typed text spoken with the fields' pitch, Stop (also while Ctrl+V waits on
+// a clipboard owner that no longer answers), clipboard monitoring, and a clipboard owner that no longer
+// answers. Recorded from the PulseAudio null sink of the headless desktop.
 #include "../tts/AudioAnalysis.h"
 #include "DesktopDriver.h"
 #include "SinkRecorder.h"
@@ -18,6 +19,33 @@ const QPoint kStop{73, 248};
 const QPoint kSpeedField{126, 185};
 const QString kSentence =
     QStringLiteral("Hello there, this is the genie reading your words aloud for everyone.");
+// Owns the X clipboard with a text, through xclip, while it lives; freeze() makes it stop answering, as a
+// hung program does.
+class XclipOwner {
+public:
+    explicit XclipOwner(const QByteArray& text) {
+        process_.start(QStringLiteral("xclip"),
+                       {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
+        if (process_.waitForStarted()) {
+            process_.write(text);
+            process_.closeWriteChannel();
+        }
+    }
+    ~XclipOwner() { end(); }
+    bool started() const { return process_.state() == QProcess::Running; }
+    void freeze() { ::kill(static_cast<pid_t>(process_.processId()), SIGSTOP); }
+    void end() {
+        if (process_.state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(process_.processId()), SIGCONT);
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+
+private:
+    QProcess process_;
+};
+
 } // namespace
 
 class SpeechTest : public QObject {
@@ -161,6 +189,37 @@ private slots:
         QVERIFY2(!SinkRecorder::audible(recorder.since(mark)), "speech went on after Stop");
     }
 
+    void stopIsHeardWhileCtrlVWaitsOnAFrozenOwner() {
+        typeIntoTextBox(kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
+        QVERIFY(SinkRecorder::audible(sayItAndRecord(500)));
+        XclipOwner owner("frozen text");
+        QVERIFY(owner.started());
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardText(), QStringLiteral("frozen text"), 5000); // xclip owns it
+        owner.freeze();
+        // Say it left the focus in the text box: Ctrl+V pastes there, and the read waits on the frozen owner.
+        // The click on Stop follows the keys at once, from the same xdotool, so it is queued behind the paste
+        // however busy the machine is.
+        const qsizetype before = trace.mark();
+        const std::size_t mark = recorder.samples().size();
+        DesktopDriver::run(QStringLiteral("xdotool"),
+                           {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow});
+        DesktopDriver::run(QStringLiteral("xdotool"),
+                           {QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
+                            QStringLiteral("ctrl+v"), QStringLiteral("mousemove"), QStringLiteral("--window"),
+                            mainWindow, QString::number(kStop.x()), QString::number(kStop.y()),
+                            QStringLiteral("click"), QStringLiteral("1")});
+        const auto asked = trace.waitFor(QStringLiteral("paste asked"), before, 5000);
+        QVERIFY2(asked, "Ctrl+V asked nothing");
+        const auto stopped = trace.waitFor(QStringLiteral("stopped"), *asked, 5000);
+        QVERIFY2(stopped, "Stop did not silence the genie");
+        const auto failed = trace.waitFor(QStringLiteral("paste failed"), *asked, 5000);
+        QVERIFY2(failed, "the paste from the frozen owner never gave up");
+        QVERIFY2(*stopped < *failed, "Stop waited for the paste");
+        QTRY_VERIFY_WITH_TIMEOUT(silentFor(mark, 100), 5000);
+        owner.end();
+        QCOMPARE(textBoxText(), kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
+    }
+
     void copiedTextLandsInTheBoxAndIsSpoken() {
         const qsizetype before = trace.mark();
         DesktopDriver::sendKeys(mainWindow, {QStringLiteral("alt+p")}); // monitoring on
@@ -189,21 +248,12 @@ private slots:
 
     void aFrozenClipboardOwnerDoesNotHoldUpSayIt() {
         const qsizetype before = trace.mark();
-        QProcess owner;
-        owner.start(QStringLiteral("xclip"),
-                    {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-quiet")});
-        QVERIFY(owner.waitForStarted());
-        owner.write("frozen text");
-        owner.closeWriteChannel();
+        XclipOwner owner("frozen text");
+        QVERIFY(owner.started());
         // Monitoring is still on: a tick reads the text, so xclip owns the clipboard and has answered once.
         const auto read = trace.waitFor(QStringLiteral("clipboard text read 11"), before, 5000);
         QVERIFY2(read, "no tick read the owner's text");
-        ::kill(static_cast<pid_t>(owner.processId()), SIGSTOP);
-        auto thaw = qScopeGuard([&owner] {
-            ::kill(static_cast<pid_t>(owner.processId()), SIGCONT);
-            owner.kill();
-            owner.waitForFinished();
-        });
+        owner.freeze();
         // Say it while the next tick waits on an owner that never answers.
         const auto asked = trace.waitFor(QStringLiteral("clipboard read asked"), *read, 5000);
         QVERIFY2(asked, "no tick asked the frozen owner");

@@ -20,7 +20,7 @@ namespace {
 // ThreadSanitizer follows (it cannot follow the clone() that QProcess uses).
 class ClipboardOwner {
 public:
-    explicit ClipboardOwner(const QByteArray& text) {
+    explicit ClipboardOwner(const QByteArray& text, const char* selection = "clipboard") {
         int input[2];
         if (::pipe(input) != 0) {
             return;
@@ -33,8 +33,7 @@ public:
             ::dup2(input[0], STDIN_FILENO);
             ::close(input[0]);
             ::close(input[1]);
-            ::execlp("xclip", "xclip", "-selection", "clipboard", "-i", "-quiet",
-                     static_cast<char*>(nullptr));
+            ::execlp("xclip", "xclip", "-selection", selection, "-i", "-quiet", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::close(input[0]);
@@ -154,6 +153,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(readsText(limited, read), 10'000);
         QCOMPARE(*read, QByteArray("short"));
         QVERIFY(!limited.lastReadTooLarge());
+    }
+
+    void thePrimarySelectionIsReadApartFromTheClipboard() {
+        ClipboardOwner clipboardOwner("copied");
+        ClipboardOwner primaryOwner("selected", "primary");
+        XcbSelectionReader reader;
+        std::optional<QByteArray> read;
+        QTRY_VERIFY(readsText(reader, read));
+        QCOMPARE(*read, QByteArray("copied"));
+        QTRY_COMPARE(reader.readText(XcbSelectionReader::Selection::Primary, 2s), QByteArray("selected"));
+
+        // Through the clipboard service: a read of each at once, neither refused for the other.
+        QtClipboard clipboard;
+        std::optional<std::optional<QString>> copied;
+        std::optional<std::optional<QString>> selected;
+        clipboard.requestText([&](std::optional<QString> text) { copied = std::move(text); });
+        clipboard.requestSelectionText(IClipboard::Selection::Primary,
+                                       [&](std::optional<QString> text) { selected = std::move(text); });
+        QTRY_VERIFY(copied && selected);
+        QCOMPARE(*copied, std::optional<QString>(QStringLiteral("copied")));
+        QCOMPARE(*selected, std::optional<QString>(QStringLiteral("selected")));
     }
 
     void theRealClipboardReadsOneTextAtATime() {

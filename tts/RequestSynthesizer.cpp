@@ -133,14 +133,15 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         }
         sentenceVolume_ = piece.voice.volume;
         sentence_ = std::move(sentence);
-        // The first piece is small, so it is heard at once, and lasts (40 ms) until the next is made; what the
-        // voice has made already comes with it.
+        // The first piece is small, so it is heard at once, and lasts (40 ms) until the next is made; what
+        // the voice has made already comes with it.
         const qint64 firstPiece = std::max<qint64>(sampleRate() / 25, sentence_->ready());
         std::vector<qint16> samples = sentence_->read(std::min(firstPiece, sentenceStop_ - trim));
         if (!audioYet_) {
-            // The first phone may open with its own near-silence too (the closure of a "t" or a "p", the breath
-            // of an "h", a murmur under 1 % of full scale, up to a quarter of a second of it): nobody hears it,
-            // so the request starts where the sound does, with a moment of lead-in so the cut makes no click.
+            // The first phone may open with its own near-silence too (the closure of a "t" or a "p", the
+            // breath of an "h", a murmur under 1 % of full scale, up to a quarter of a second of it): nobody
+            // hears it, so the request starts where the sound does, with a moment of lead-in so the cut makes
+            // no click.
             constexpr int kInaudible = 328;           // 1 % of full scale, -40 dB
             const qint64 leadIn = sampleRate() / 500; // 2 ms
             const auto loud = [](qint16 sample) { return std::abs(int(sample)) > kInaudible; };

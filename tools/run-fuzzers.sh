@@ -8,6 +8,8 @@ set -uo pipefail
 build=$1
 seconds=${2:-30}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
+# The same leak suppressions as the tests: memory third-party libraries keep for the life of the process.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$source_dir/tools/sanitizers/lsan.supp:print_suppressions=0}
 status=0
 ran=0
 

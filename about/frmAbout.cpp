@@ -3,6 +3,7 @@
 #include "LinkLabel.h"
 #include "core/ClassicLayout.h"
 #include "platform/WindowSkin.h"
+#include "platform/qt/EnterPressesButton.h"
 #include "platform/qt/WindowFit.h"
 
 #include <QApplication>
@@ -142,12 +143,14 @@ void frmAbout::createControls() {
     cmdOK->setFont(dialogFont);
     cmdOK->setGeometry(twipsRect(4245, 2880, 1260, 345));
     cmdOK->setDefault(true);
+    pressOnEnter(cmdOK);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setFont(dialogFont);
     cmdSysInfo->setGeometry(twipsRect(4260, 3360, 1245, 345));
+    pressOnEnter(cmdSysInfo);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
     setTabOrder(cmdOK, cmdSysInfo);
 

@@ -6,7 +6,7 @@
 
 namespace cw {
 
-/// The system-wide clipboard. Neither call ever blocks the calling (user-interface) thread.
+/// The system-wide clipboard. No call ever blocks the calling (user-interface) thread.
 class IClipboard {
 public:
     virtual ~IClipboard() = default;
@@ -17,6 +17,10 @@ public:
     /// calling thread with the text ("" when the clipboard holds no text), or with no value when the read
     /// failed or timed out. While a read is in flight a further request is answered with no value at once.
     virtual void requestText(std::function<void(std::optional<QString>)> done) = 0;
+    /// How many times something has been copied to the clipboard since the first call: a count that only
+    /// grows. Every copy counts, also of the same text again; emptying the clipboard does not. A copy is
+    /// counted shortly after it happens, not necessarily by the next call.
+    virtual quint64 copyCount() = 0;
 };
 
 } // namespace cw

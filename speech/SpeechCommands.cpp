@@ -66,7 +66,8 @@ void SpeechCommands::startMonitoring() {
     finishPendingFill();
     ++clipboardGeneration_;
     c_.TextBox->setFocus();
-    clipboard_.clear();
+    // The clipboard belongs to the user: what it holds now stays there, and counts as already seen.
+    copiesTaken_ = clipboard_.copyCount();
     character().Play(QStringLiteral("Think"));
     c_.chkpaste->setChecked(true);
     state_.setMonitoringClipboard(true);
@@ -91,11 +92,15 @@ void SpeechCommands::readClipboard() {
     if (!state_.monitoringClipboard()) {
         return;
     }
+    const quint64 copies = clipboard_.copyCount();
+    if (copies == copiesTaken_) {
+        return; // nothing copied since: the box keeps what the user typed
+    }
     finishPendingFill();
     const quint64 generation = clipboardGeneration_;
     QPointer<SpeechCommands> self(this);
     trace("clipboard read asked");
-    clipboard_.requestText([self, generation](std::optional<QString> text) {
+    clipboard_.requestText([self, generation, copies](std::optional<QString> text) {
         if (!text) {
             trace("clipboard read failed");
         } else {
@@ -106,6 +111,7 @@ void SpeechCommands::readClipboard() {
             !self->state_.monitoringClipboard()) {
             return;
         }
+        self->copiesTaken_ = copies;
         self->applyClipboardText(*text);
     });
 }
@@ -164,6 +170,10 @@ void SpeechCommands::clearAll() {
     pendingFill_.clear();
     c_.TextBox->setPlainText(QString());
     clipboard_.clear();
+    if (state_.monitoringClipboard()) {
+        // Whatever was copied before is gone with it; a read it started must not empty what is typed next.
+        copiesTaken_ = clipboard_.copyCount();
+    }
     character().Play(QStringLiteral("DoMagic2"));
     character().Play(QStringLiteral("RestPose"));
     c_.TextBox->setFocus();

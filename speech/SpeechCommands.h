@@ -39,11 +39,14 @@ public:
     void applyPreset(int index);
     /// A character key reached the pitch or speed field: the character looks up. The key goes through.
     void alertFieldKey();
-    /// Empties the box and the clipboard and starts monitoring it.
+    /// Empties the box and starts monitoring the clipboard. What the clipboard holds now is left there and
+    /// ignored: only a later copy lands in the box.
     void startMonitoring();
     /// Stops monitoring the clipboard; the box keeps its text.
     void stopMonitoring();
-    /// Monitoring tick: replaces the text box with the clipboard's text once it has been read.
+    /// Monitoring tick: when something has been copied since the text last landed (or since monitoring
+    /// began), replaces the text box with the clipboard's text once it has been read. Otherwise the box, and
+    /// whatever the user typed into it, stays as it is.
     void readClipboard();
     /// Empties the text box and the clipboard.
     void clearAll();
@@ -63,6 +66,8 @@ private:
     IClipboard& clipboard_;
     // Bumped whenever the box or the clipboard is reset, so a read that was under way by then is not applied.
     quint64 clipboardGeneration_ = 0;
+    // The clipboard's copy count whose text the box has taken (or that monitoring started at).
+    quint64 copiesTaken_ = 0;
     // The rest of a long clipboard text still to go into the box.
     QString pendingFill_;
     qsizetype pendingFillAt_ = 0;

@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang pkg-config ccache
     # checks: formatting, and the sanitizer and libFuzzer runtimes of clang
     clang-format libclang-rt-14-dev
-    qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libxcb-xfixes0-dev
     flite1-dev flite libpulse-dev
     # the statistical voice: the HTS engine library to build with; the voice file (its package pulls in
     # festival, which the program never runs)

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
 
@@ -37,11 +38,24 @@ QObject* QtClipboard::worker() {
         thread_.start();
         worker_ = worker;
         const qint64 maxTextBytes = maxTextBytes_;
-        QMetaObject::invokeMethod(worker, [worker, maxTextBytes] {
+        QMetaObject::invokeMethod(worker, [this, worker, maxTextBytes] {
             worker->reader = std::make_unique<XcbSelectionReader>(QByteArray(), maxTextBytes);
             if (!worker->reader->connected()) {
                 qCWarning(lcClipboard) << "no X connection for reading the clipboard; reads will fail";
+                return;
             }
+            if (!worker->reader->watchesCopies()) {
+                qCWarning(lcClipboard) << "the X server sends no notice of copies; monitoring sees none";
+            }
+            // The X server's notices are taken as they arrive; a read takes those that came meanwhile.
+            auto* notifier =
+                new QSocketNotifier(worker->reader->fileDescriptor(), QSocketNotifier::Read, worker);
+            connect(notifier, &QSocketNotifier::activated, worker, [this, worker] {
+                worker->reader->takeNotices();
+                copies_.store(worker->reader->copiesSeen());
+            });
+            worker->reader->takeNotices();
+            copies_.store(worker->reader->copiesSeen());
         });
     }
     return worker_;
@@ -83,7 +97,9 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
     QMetaObject::invokeMethod(worker, [this, worker, done = std::move(done)]() mutable {
         std::optional<QString> text;
         if (worker->reader) {
-            if (auto bytes = worker->reader->readClipboardText(kPatience)) {
+            auto bytes = worker->reader->readClipboardText(kPatience);
+            copies_.store(worker->reader->copiesSeen());
+            if (bytes) {
                 text = QString::fromUtf8(*bytes);
             } else if (worker->reader->lastReadTooLarge()) {
                 qCWarning(lcClipboard) << "clipboard text is over the limit of" << worker->reader->maxBytes()
@@ -99,6 +115,20 @@ void QtClipboard::requestText(std::function<void(std::optional<QString>)> done) 
             done(text);
         });
     });
+}
+
+quint64 QtClipboard::copyCount() {
+    if (offThread_) {
+        worker();
+    } else if (!countingChanges_) {
+        countingChanges_ = true;
+        connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard) {
+                copies_.fetch_add(1);
+            }
+        });
+    }
+    return copies_.load();
 }
 
 } // namespace cw

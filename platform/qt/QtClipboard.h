@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <atomic>
 #include <chrono>
 
 namespace cw {
@@ -25,6 +26,9 @@ public:
 
     void clear() override;
     void requestText(std::function<void(std::optional<QString>)> done) override;
+    /// On X11 the worker thread counts the X server's notices of new clipboard owners (XFixes); it starts
+    /// watching at the first call. Elsewhere Qt's notices of clipboard changes are counted.
+    quint64 copyCount() override;
 
     /// Whether reads go through the worker thread's own X connection.
     bool readsOffThread() const { return offThread_; }
@@ -37,6 +41,9 @@ private:
     qint64 maxTextBytes_;
     bool offThread_;
     bool inFlight_ = false;
+    // Written by the worker thread (or by Qt's change notices off X11), read by the user-interface thread.
+    std::atomic<quint64> copies_{0};
+    bool countingChanges_ = false;
 };
 
 } // namespace cw

@@ -92,6 +92,35 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w().TextBox);
     }
 
+    void enterAndSpacePressTheFocusedButton_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+    }
+    void enterAndSpacePressTheFocusedButton() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        for (CustomButton* button :
+             {w().Button, w().cmdShut, w().cmdClear, w().cmdHide, w().cmdAbout, w().cmdHelp}) {
+            QSignalSpy clicks(button, &QAbstractButton::clicked);
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            QVERIFY2(clicks.size() == 1, qPrintable(button->objectName()));
+        }
+        QSignalSpy stops(w().cmdShut, &QAbstractButton::clicked);
+        QTest::keyClick(w().cmdShut, Qt::Key_Return, Qt::ControlModifier); // not a plain Enter
+        QCOMPARE(stops.size(), 0);
+    }
+
+    void enterOnSayItSpeaks() {
+        w().Button->setFocus();
+        QTest::keyClick(w().Button, Qt::Key_Return);
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Show"),
+                                      speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + kPrompt)}));
+    }
+
     void sayItByAccessKey() {
         QTest::keyClick(h->window.get(), Qt::Key_S, Qt::AltModifier);
         QTRY_COMPARE(h->log.size(), 2);
@@ -279,9 +308,10 @@ private slots:
     // Clipboard monitoring and Clear All
 
     void switchingMonitoringOnAndOff() {
-        h->clipboard.text = QStringLiteral("old");
+        h->clipboard.copy(QStringLiteral("old"));
         w().chkpaste->click();
-        QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play Think")}));
+        QCOMPARE(h->log, QStringList{QStringLiteral("Play Think")});
+        QCOMPARE(h->clipboard.text, QStringLiteral("old")); // the user's clipboard is left alone
         QVERIFY(w().chkpaste->isChecked());
         QCOMPARE(w().state().MonitorClipboard, kTrue);
         QVERIFY(w().tmrClipboard->isActive());
@@ -300,6 +330,40 @@ private slots:
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("kept"));
     }
 
+    void whatWasCopiedBeforeMonitoringIsIgnored() {
+        h->clipboard.copy(QStringLiteral("copied before"));
+        w().chkpaste->click();
+        for (int tick = 0; tick < 3; ++tick) {
+            w().tmrClipboard_Timer();
+            h->clipboard.answer();
+        }
+        QCOMPARE(h->clipboard.requests, 0);
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+
+        h->clipboard.copy(QStringLiteral("copied after"));
+        w().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("copied after"));
+    }
+
+    void typedTextStaysUntilSomethingIsCopied() {
+        w().chkpaste->click();
+        h->clipboard.copy(QStringLiteral("copied"));
+        w().tmrClipboard_Timer();
+        h->clipboard.answer();
+        w().TextBox->setPlainText(QStringLiteral("typed by the user"));
+        for (int tick = 0; tick < 3; ++tick) {
+            w().tmrClipboard_Timer();
+            h->clipboard.answer();
+        }
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed by the user"));
+
+        h->clipboard.copy(QStringLiteral("copied")); // the same text copied anew
+        w().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("copied"));
+    }
+
     void monitoringIsDecidedByTheFlagNotTheTick() {
         // The tick mark already shows "on" when the handler runs; the flag decides.
         w().chkpaste->setChecked(true);
@@ -310,7 +374,7 @@ private slots:
 
     void ticksFillTheBoxWithTheClipboardText() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("copied word");
+        h->clipboard.copy(QStringLiteral("copied word"));
         w().tmrClipboard_Timer();
         QCOMPARE(w().TextBox->toPlainText(), QString()); // nothing until the read answers
         h->clipboard.answer();
@@ -326,7 +390,7 @@ private slots:
 
     void anUnchangedClipboardKeepsTheCaret() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("same text here");
+        h->clipboard.copy(QStringLiteral("same text here"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QTextCursor cursor = w().TextBox->textCursor();
@@ -344,7 +408,7 @@ private slots:
         while (longText.size() < 3 * SpeechCommands::kFillPiece + 10) {
             longText += QStringLiteral("A line of copied text.\n");
         }
-        h->clipboard.text = longText;
+        h->clipboard.copy(longText);
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         const qsizetype first = w().TextBox->toPlainText().size();
@@ -357,7 +421,7 @@ private slots:
 
     void clearAllStopsALongFill() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("line\n").repeated(SpeechCommands::kFillPiece);
+        h->clipboard.copy(QStringLiteral("line\n").repeated(SpeechCommands::kFillPiece));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QVERIFY(!w().TextBox->toPlainText().isEmpty());
@@ -371,7 +435,7 @@ private slots:
 
     void aLongFillCompletesByItself() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("a few words\n").repeated(SpeechCommands::kFillPiece / 4);
+        h->clipboard.copy(QStringLiteral("a few words\n").repeated(SpeechCommands::kFillPiece / 4));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QVERIFY(w().TextBox->toPlainText().size() < h->clipboard.text.size());
@@ -380,8 +444,8 @@ private slots:
 
     void aLongSingleLineGoesInWhole() {
         w().chkpaste->click();
-        h->clipboard.text =
-            QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) + QStringLiteral("\nend");
+        h->clipboard.copy(QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) +
+                          QStringLiteral("\nend"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText().size(), h->clipboard.text.size() - 3); // all but the last line
@@ -391,6 +455,7 @@ private slots:
     void aPictureOnlyClipboardEmptiesTheBox() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
+        h->clipboard.copy(QString());
         w().tmrClipboard_Timer();
         h->clipboard.answerWith(QString()); // no text form on the clipboard
         QCOMPARE(w().TextBox->toPlainText(), QString());
@@ -399,16 +464,20 @@ private slots:
     void aFailedOrHangingReadLeavesTheBoxAndMonitoringGoesOn() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
+        h->clipboard.copy(QStringLiteral("unreadable"));
         w().tmrClipboard_Timer();
         w().tmrClipboard_Timer(); // the first read still hangs: this tick gets no text at once
         QCOMPARE(h->clipboard.requests, 2);
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
         h->clipboard.answerWith(std::nullopt); // timed out
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
+        w().tmrClipboard_Timer(); // the copy is still unread: the next tick tries again
+        QCOMPARE(h->clipboard.requests, 3);
+        h->clipboard.answerWith(std::nullopt);
         QVERIFY(h->messageBoxes.shown.isEmpty());
         QVERIFY(w().tmrClipboard->isActive());
 
-        h->clipboard.text = QStringLiteral("later");
+        h->clipboard.copy(QStringLiteral("later"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("later"));
@@ -416,7 +485,7 @@ private slots:
 
     void aReadThatEndsAfterSwitchingOffIsDropped() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("late");
+        h->clipboard.copy(QStringLiteral("late"));
         w().tmrClipboard_Timer();
         w().chkpaste->click();
         h->clipboard.answer();
@@ -424,7 +493,7 @@ private slots:
     }
 
     void ticksDoNothingWhileOff() {
-        h->clipboard.text = QStringLiteral("x");
+        h->clipboard.copy(QStringLiteral("x"));
         w().tmrClipboard_Timer();
         QCOMPARE(h->clipboard.requests, 0);
         QCOMPARE(w().TextBox->toPlainText(), kPrompt);
@@ -432,7 +501,7 @@ private slots:
 
     void clearAll() {
         w().txtpitch->setFocus();
-        h->clipboard.text = QStringLiteral("something");
+        h->clipboard.copy(QStringLiteral("something"));
         w().cmdClear_Click();
         QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play DoMagic2"),
                                       QStringLiteral("Play RestPose")}));
@@ -444,14 +513,17 @@ private slots:
 
     void clearAllWhileMonitoring() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("before");
+        h->clipboard.copy(QStringLiteral("before"));
         w().tmrClipboard_Timer(); // a read under way while Clear All runs
         w().cmdClear->click();
         h->clipboard.answerWith(QStringLiteral("before"));
         QCOMPARE(w().TextBox->toPlainText(), QString());
+        QCOMPARE(h->clipboard.text, QString());
+        w().TextBox->setPlainText(QStringLiteral("typed after Clear All"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
-        QCOMPARE(w().TextBox->toPlainText(), QString()); // the cleared clipboard keeps the box empty
+        // Neither the copy from before nor the emptying is a new text to show.
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed after Clear All"));
         QVERIFY(w().chkpaste->isChecked());
         QVERIFY(w().tmrClipboard->isActive());
         QCOMPARE(w().state().MonitorClipboard, kTrue);

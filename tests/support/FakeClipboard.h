@@ -8,7 +8,8 @@
 namespace cw::test {
 
 /// A clipboard a test controls: reads stay pending until the test answers them, so a test can model a slow,
-/// failing or hanging clipboard owner. Clears are logged into a shared log ("Clipboard clear").
+/// failing or hanging clipboard owner. copy() models another program copying a text; clears are logged into a
+/// shared log ("Clipboard clear").
 class FakeClipboard : public IClipboard {
 public:
     explicit FakeClipboard(QStringList& log) : log_(log) {}
@@ -16,6 +17,13 @@ public:
     void clear() override {
         log_.append(QStringLiteral("Clipboard clear"));
         text.clear();
+    }
+    quint64 copyCount() override { return copies; }
+
+    /// Another program copies `copied` to the clipboard (the same text again counts as a new copy).
+    void copy(const QString& copied) {
+        text = copied;
+        ++copies;
     }
     void requestText(std::function<void(std::optional<QString>)> done) override {
         ++requests;
@@ -39,6 +47,7 @@ public:
     }
 
     QString text;
+    quint64 copies = 0;
     int requests = 0;
     QList<std::function<void(std::optional<QString>)>> pending;
 

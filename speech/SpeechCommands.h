@@ -54,6 +54,13 @@ public:
     /// Texts longer than this go into the box about this much per event-loop turn, whole lines at a time, so
     /// the window stays responsive.
     static constexpr qsizetype kFillPiece = 128 * 1024;
+    /// A clipboard line longer than this is shown in the box as paragraphs of about this length, broken
+    /// after a space where there is one: the box lays out a whole paragraph at once, which takes seconds for
+    /// a line of megabytes. Until the user edits the box, Say it speaks the text exactly as copied.
+    static constexpr qsizetype kLongLine = 4096;
+
+    /// `text` with every line longer than kLongLine broken into lines of at most that length.
+    static QString withLongLinesBroken(const QString& text);
 
 private:
     ICharacter& character() const;
@@ -71,6 +78,9 @@ private:
     // The rest of a long clipboard text still to go into the box.
     QString pendingFill_;
     qsizetype pendingFillAt_ = 0;
+    // The clipboard text as copied, while the box shows it with long lines broken and nobody has edited it.
+    QString copiedText_;
+    bool filling_ = false;
 };
 
 } // namespace cw

@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 using namespace cw;
 using namespace cw::test;
@@ -442,14 +444,63 @@ private slots:
         QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
     }
 
-    void aLongSingleLineGoesInWhole() {
+    void aLongLineIsShownInParagraphsAndSpokenAsCopied() {
         w().chkpaste->click();
-        h->clipboard.copy(QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) +
-                          QStringLiteral("\nend"));
+        const QString copied =
+            QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) + QStringLiteral("\nend");
+        h->clipboard.copy(copied);
         w().tmrClipboard_Timer();
         h->clipboard.answer();
-        QCOMPARE(w().TextBox->toPlainText().size(), h->clipboard.text.size() - 3); // all but the last line
-        QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
+        QTRY_COMPARE(w().TextBox->toPlainText().remove(QLatin1Char('\n')),
+                     QString(copied).remove(QLatin1Char('\n')));
+        for (QTextBlock block = w().TextBox->document()->begin(); block.isValid(); block = block.next()) {
+            QVERIFY(block.length() - 1 <= SpeechCommands::kLongLine);
+            QVERIFY(block.text().isEmpty() || block.next() == w().TextBox->document()->end() ||
+                    block.text().endsWith(QLatin1Char(' '))); // broken after a space
+        }
+        h->log.clear();
+        w().Button->click();
+        QCOMPARE(h->log.at(2), speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + copied));
+
+        // Once the user edits the box, Say it speaks the box.
+        w().TextBox->moveCursor(QTextCursor::End);
+        QTest::keyClicks(w().TextBox, QStringLiteral("!"));
+        h->log.clear();
+        w().Button->click();
+        QCOMPARE(h->log.at(2),
+                 speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + w().TextBox->toPlainText()));
+        QVERIFY(w().TextBox->toPlainText().endsWith(QStringLiteral("end!")));
+    }
+
+    void longLinesBreakAfterSpacesAndNeverInsideACharacter_data() {
+        QTest::addColumn<QString>("text");
+        const qsizetype limit = SpeechCommands::kLongLine;
+        QTest::newRow("short lines") << QStringLiteral("a line\nanother line\n");
+        QTest::newRow("exactly the limit") << QString(limit, QLatin1Char('x'));
+        QTest::newRow("words") << QStringLiteral("many words ").repeated(limit);
+        QTest::newRow("no space") << QString(3 * limit + 5, QLatin1Char('x'));
+        QTest::newRow("a surrogate pair at the limit") << QString(limit - 1, QLatin1Char('x')) +
+                                                              QString::fromUtf8("\xf0\x9f\x98\x80") +
+                                                              QStringLiteral("yyy");
+        QTest::newRow("long and short lines") << QStringLiteral("w ").repeated(limit) +
+                                                     QStringLiteral("\nshort\n") +
+                                                     QStringLiteral("v ").repeated(limit);
+    }
+    void longLinesBreakAfterSpacesAndNeverInsideACharacter() {
+        QFETCH(QString, text);
+        const QString broken = SpeechCommands::withLongLinesBroken(text);
+        const QStringList lines = broken.split(QLatin1Char('\n'));
+        for (const QString& line : lines) {
+            QVERIFY(line.size() <= SpeechCommands::kLongLine);
+            QVERIFY(line.isEmpty() || !line.front().isLowSurrogate());
+        }
+        // Only line breaks were added, and only where a line was too long.
+        QCOMPARE(QString(broken).remove(QLatin1Char('\n')), QString(text).remove(QLatin1Char('\n')));
+        const QStringList textLines = text.split(QLatin1Char('\n'));
+        const bool tooLong = std::any_of(textLines.cbegin(), textLines.cend(), [](const QString& line) {
+            return line.size() > SpeechCommands::kLongLine;
+        });
+        QCOMPARE(broken == text, !tooLong);
     }
 
     void aPictureOnlyClipboardEmptiesTheBox() {

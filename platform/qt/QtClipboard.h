@@ -27,7 +27,8 @@ public:
     void clear() override;
     void requestText(std::function<void(std::optional<QString>)> done) override;
     /// On X11 the worker thread counts the X server's notices of new clipboard owners (XFixes); it starts
-    /// watching at the first call. Elsewhere Qt's notices of clipboard changes are counted.
+    /// watching at the first call. Elsewhere Qt's notices of clipboard changes are counted, emptying
+    /// included.
     quint64 copyCount() override;
 
     /// Whether reads go through the worker thread's own X connection.

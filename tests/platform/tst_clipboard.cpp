@@ -242,31 +242,33 @@ private slots:
 
     void everyCopyCountsAlsoOfTheSameText() {
         QtClipboard clipboard;
-        const quint64 before = clipboard.copyCount();
+        const quint64 before = clipboard.copyCount();    // starts watching, on the reader's thread
+        const auto roundTrip = std::make_shared<int>(0); // by its answer, the watch is in place
+        QTRY_VERIFY(readRoundTripDone(clipboard, roundTrip));
         {
             ClipboardOwner first("same text");
-            QTRY_VERIFY(clipboard.copyCount() == before + 1);
+            QTRY_VERIFY_WITH_TIMEOUT(clipboard.copyCount() == before + 1, 10'000);
         }
         ClipboardOwner second("same text");
-        QTRY_VERIFY(clipboard.copyCount() == before + 2);
+        QTRY_VERIFY_WITH_TIMEOUT(clipboard.copyCount() == before + 2, 10'000);
     }
 
     void clearingEmptiesAnotherProgramsClipboardAndIsNoCopy() {
         ClipboardOwner owner("the user's text");
-        QTRY_COMPARE(clipboardNow(), QByteArray("the user's text"));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray("the user's text"), 10'000);
         XcbSelectionReader watcher;
         QVERIFY(watcher.watchesCopies());
         QtClipboard clipboard;
         clipboard.clear();
         // The emptying is known to the server before it answers this read, and so is any notice of it.
-        QTRY_COMPARE(clipboardNow(), QByteArray());
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray(), 10'000);
         QCOMPARE(watcher.readClipboardText(2s), std::optional<QByteArray>(QByteArray()));
         QCOMPARE(watcher.copiesSeen(), quint64(0));
     }
 
     void monitoringLeavesTheClipboardAloneAndShowsOnlyNewCopies() {
         ClipboardOwner before("copied before monitoring");
-        QTRY_COMPARE(clipboardNow(), QByteArray("copied before monitoring"));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray("copied before monitoring"), 10'000);
         MonitoringWindow w;
         w.box->setPlainText(QStringLiteral("old box text"));
         w.commands.startMonitoring();
@@ -292,7 +294,7 @@ private slots:
 
         w.commands.clearAll();
         QCOMPARE(w.box->toPlainText(), QString());
-        QTRY_COMPARE(clipboardNow(), QByteArray());
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray(), 10'000);
     }
 
     void aTextOverTheLimitFailsWithOneLogLine() {

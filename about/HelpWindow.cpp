@@ -1,6 +1,7 @@
 #include "HelpWindow.h"
 
 #include "AppIdentity.h"
+#include "platform/qt/EnterPressesButton.h"
 #include "platform/qt/WindowFit.h"
 
 #include <QDialogButtonBox>
@@ -29,6 +30,9 @@ HelpWindow::HelpWindow(QWidget* owner)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    for (QAbstractButton* button : buttons->buttons()) {
+        pressOnEnter(button);
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(browser_);

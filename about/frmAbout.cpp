@@ -3,12 +3,13 @@
 #include "LinkLabel.h"
 #include "core/ClassicLayout.h"
 #include "platform/WindowSkin.h"
+#include "platform/qt/EnterPressesButton.h"
+#include "platform/qt/ReadableColours.h"
 #include "platform/qt/WindowFit.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QFont>
-#include <QGraphicsDropShadowEffect>
 #include <QIcon>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -45,10 +46,11 @@ const QColor kGreen(0, 128, 0);
 const QColor kDarkGrey(64, 64, 64);
 const QColor kLineGrey(128, 128, 128);
 
+// The colour a text is designed in; frmAbout::applyTextColours() draws it in a readable shade of it.
+constexpr char kDesignColour[] = "cwDesignColour";
+
 void setTextColour(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
+    widget->setProperty(kDesignColour, colour);
 }
 
 QCursor pointingHand() {
@@ -142,12 +144,14 @@ void frmAbout::createControls() {
     cmdOK->setFont(dialogFont);
     cmdOK->setGeometry(twipsRect(4245, 2880, 1260, 345));
     cmdOK->setDefault(true);
+    pressOnEnter(cmdOK);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
     cmdSysInfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setFont(dialogFont);
     cmdSysInfo->setGeometry(twipsRect(4260, 3360, 1245, 345));
+    pressOnEnter(cmdSysInfo);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
     setTabOrder(cmdOK, cmdSysInfo);
 
@@ -174,13 +178,8 @@ void frmAbout::createControls() {
     lblOwner2 = link(QStringLiteral("lblOwner2"), twipsRect(1050, 1680, 4035, 195), dialogBold,
                      QStringLiteral("[ Click here to send email to our tech support. ]"),
                      QStringLiteral("Send tech support email..."));
+    // Pale yellow reads on a dark window as it is; on a light one it becomes a dark shade of the same yellow.
     setTextColour(lblOwner2, kPaleYellow);
-    // Pale yellow alone barely shows on a light window; a hard dark shadow keeps the link readable.
-    auto* shadow = new QGraphicsDropShadowEffect(lblOwner2);
-    shadow->setOffset(1, 1);
-    shadow->setBlurRadius(0);
-    shadow->setColor(kLineGrey.darker(200));
-    lblOwner2->setGraphicsEffect(shadow);
     connect(lblOwner2, &LinkLabel::clicked, this, &frmAbout::lblOwner2_Click);
 
     lblOwner1 = label(QStringLiteral("lblOwner1"), twipsRect(1050, 1425, 1665, 210),
@@ -215,8 +214,32 @@ void frmAbout::createControls() {
                                  "international treaties."),
               false);
     setTextColour(lblDisclaimer, kDarkGrey);
+    applyTextColours();
 
     cmdOK->setFocus();
+}
+
+void frmAbout::applyTextColours() {
+    // The design's colours assume a light grey window; each keeps its hue and, where it would not read on
+    // this window's background, moves its lightness until it does.
+    const QColor background = palette().color(QPalette::Active, QPalette::Window);
+    const auto children = findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        const QVariant design = child->property(kDesignColour);
+        if (!design.isValid()) {
+            continue;
+        }
+        QPalette colours = child->palette();
+        colours.setColor(QPalette::WindowText, readableOn(design.value<QColor>(), background));
+        child->setPalette(colours);
+    }
+}
+
+void frmAbout::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        applyTextColours(); // the desktop's theme changed, say from light to dark
+    }
+    QDialog::changeEvent(event);
 }
 
 void frmAbout::Form_Load() {

@@ -40,6 +40,9 @@ public:
     /// True once the window has been closed; it is then on its way out and is never shown again.
     bool isUnloaded() const { return unloaded_; }
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private slots:
     void cmdOK_Click();
     void cmdSysInfo_Click();
@@ -49,6 +52,8 @@ private slots:
 
 private:
     void createControls();
+    /// Gives each coloured text the readable shade of its colour on the window's current background.
+    void applyTextColours();
     void Form_Load();
     QWidgetList openWindows() const;
     /// Hands `link` to the shell.

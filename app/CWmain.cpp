@@ -9,6 +9,7 @@
 #include "core/ClassicLayout.h"
 #include "core/Failure.h"
 #include "core/Trace.h"
+#include "platform/qt/ReadableColours.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -127,8 +128,10 @@ void CWmain::createControls() {
     chkpaste->setAutoFillBackground(true);
     {
         QPalette palette = chkpaste->palette();
-        palette.setColor(QPalette::Window, QColor(128, 128, 128));
-        palette.setColor(QPalette::WindowText, QColor(255, 255, 255));
+        // White on the design's middle grey reads at only 3.9:1; a slightly darker grey makes it 4.5:1.
+        const QColor white(255, 255, 255);
+        palette.setColor(QPalette::Window, readableOn(QColor(128, 128, 128), white));
+        palette.setColor(QPalette::WindowText, white);
         chkpaste->setPalette(palette);
         // A button fills its background in the Button colour; this one fills it in its grey Window colour. A
         // style sheet would do the same but costs about a millisecond before the window can be shown.
@@ -141,6 +144,11 @@ void CWmain::createControls() {
         option->setObjectName(QStringLiteral("optVoice%1").arg(index));
         option->setGeometry(twipsRect(left, 270, 375, 195));
         option->setAutoExclusive(true);
+        // Styles need more room for the indicator and the number than the design gives them: grown to what
+        // the style asks, rightwards over the gap to the next preset and evenly up and down.
+        const QSize needed = option->sizeHint().expandedTo(option->size());
+        const int top = option->y() - (needed.height() - option->height()) / 2;
+        option->setGeometry(option->x(), top, needed.width(), needed.height());
         option->setAccessibleName(QStringLiteral("Preset %1").arg(index + 1));
         option->setAccessibleDescription(QStringLiteral("Voice preset %1").arg(index + 1));
         optVoice[static_cast<std::size_t>(index)] = option;

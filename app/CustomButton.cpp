@@ -1,6 +1,7 @@
 #include "CustomButton.h"
 
 #include "Fonts.h"
+#include "platform/qt/EnterPressesButton.h"
 
 #include <QPainter>
 #include <QStyleOptionFocusRect>
@@ -17,6 +18,7 @@ CustomButton::CustomButton(const QVariantMap& settings, QWidget* parent)
     }
     setFocusPolicy(Qt::StrongFocus);
     setAutoDefault(false);
+    pressOnEnter(this);
 }
 
 QVariantMap CustomButton::standardSettings(const QString& caption) {

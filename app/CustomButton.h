@@ -6,7 +6,8 @@
 namespace cw {
 
 /// The program's push button: made from persisted settings ("caption", "font", "showfocus"), it shows its
-/// caption with the access key, a focus mark unless "showfocus" is false, and a tooltip, and emits clicked().
+/// caption with the access key, a focus mark unless "showfocus" is false, and a tooltip, and emits clicked();
+/// Enter presses it while it has the focus, as Space does.
 /// The program may change its caption at run time.
 class CustomButton : public QPushButton {
     Q_OBJECT

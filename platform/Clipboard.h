@@ -6,7 +6,7 @@
 
 namespace cw {
 
-/// The system-wide clipboard. Neither call ever blocks the calling (user-interface) thread.
+/// The system-wide clipboard. No call ever blocks the calling (user-interface) thread.
 class IClipboard {
 public:
     virtual ~IClipboard() = default;
@@ -27,6 +27,11 @@ public:
     /// the same time and size limits, one read of each selection at a time.
     virtual void requestSelectionText(Selection selection,
                                       std::function<void(std::optional<QString>)> done) = 0;
+
+    /// How many times something has been copied to the clipboard since the first call: a count that only
+    /// grows. Every copy counts, also of the same text again; emptying the clipboard does not. A copy is
+    /// counted shortly after it happens, not necessarily by the next call.
+    virtual quint64 copyCount() = 0;
 };
 
 } // namespace cw

@@ -19,7 +19,52 @@ namespace cw {
 
 SpeechCommands::SpeechCommands(SpeechControls controls, SpeechState& state, IClipboard& clipboard,
                                QObject* parent)
-    : QObject(parent), c_(controls), state_(state), clipboard_(clipboard) {}
+    : QObject(parent), c_(controls), state_(state), clipboard_(clipboard) {
+    // Any change but the fill's own makes the box, not the copied text, what Say it speaks.
+    connect(c_.TextBox, &QPlainTextEdit::textChanged, this, [this] {
+        if (!filling_) {
+            copiedText_ = QString();
+        }
+    });
+}
+
+QString SpeechCommands::withLongLinesBroken(const QString& text) {
+    QString broken;
+    qsizetype lineStart = 0; // where the current line began, in `text`
+    qsizetype copied = 0;    // how much of `text` is in `broken`
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('\n')) {
+            lineStart = i + 1;
+            continue;
+        }
+        if (i - lineStart < kLongLine) {
+            continue;
+        }
+        // The line has reached the limit: break it after its last space in the last quarter, else here.
+        qsizetype breakAt = i;
+        for (qsizetype j = i; j > i - kLongLine / 4; --j) {
+            if (text.at(j - 1) == QLatin1Char(' ')) {
+                breakAt = j;
+                break;
+            }
+        }
+        if (breakAt == i && text.at(i).isLowSurrogate()) {
+            --breakAt; // never between the halves of a character
+        }
+        if (broken.isNull()) {
+            broken.reserve(text.size() + text.size() / (kLongLine / 2) + 1);
+        }
+        broken.append(QStringView(text).mid(copied, breakAt - copied));
+        broken.append(QLatin1Char('\n'));
+        copied = breakAt;
+        lineStart = breakAt;
+    }
+    if (broken.isNull()) {
+        return text;
+    }
+    broken.append(QStringView(text).mid(copied));
+    return broken;
+}
 
 ICharacter& SpeechCommands::character() const {
     if (!state_.Character) {
@@ -38,7 +83,7 @@ void SpeechCommands::say() {
     if (textChanged) {
         character().Play(QStringLiteral("Read"));
     }
-    const QString text = c_.TextBox->toPlainText();
+    const QString text = copiedText_.isNull() ? c_.TextBox->toPlainText() : copiedText_;
     const QString request = buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), text);
     spokenRequest_ = character().Speak(request);
     spokenText_ = text;
@@ -137,7 +182,8 @@ void SpeechCommands::startMonitoring() {
     finishPendingFill();
     ++clipboardGeneration_;
     c_.TextBox->setFocus();
-    clipboard_.clear();
+    // The clipboard belongs to the user: what it holds now stays there, and counts as already seen.
+    copiesTaken_ = clipboard_.copyCount();
     character().Play(QStringLiteral("Think"));
     c_.chkpaste->setChecked(true);
     state_.setMonitoringClipboard(true);
@@ -162,11 +208,15 @@ void SpeechCommands::readClipboard() {
     if (!state_.monitoringClipboard()) {
         return;
     }
+    const quint64 copies = clipboard_.copyCount();
+    if (copies == copiesTaken_) {
+        return; // nothing copied since: the box keeps what the user typed
+    }
     finishPendingFill();
     const quint64 generation = clipboardGeneration_;
     QPointer<SpeechCommands> self(this);
     trace("clipboard read asked");
-    clipboard_.requestText([self, generation](std::optional<QString> text) {
+    clipboard_.requestText([self, generation, copies](std::optional<QString> text) {
         if (!text) {
             trace("clipboard read failed");
         } else {
@@ -177,6 +227,7 @@ void SpeechCommands::readClipboard() {
             !self->state_.monitoringClipboard()) {
             return;
         }
+        self->copiesTaken_ = copies;
         self->applyClipboardText(*text);
     });
 }
@@ -186,14 +237,18 @@ void SpeechCommands::applyClipboardText(const QString& text) {
     if (c_.TextBox->document()->characterCount() - 1 == text.size() && c_.TextBox->toPlainText() == text) {
         return; // already shown: keep the caret and the scroll position where the user left them
     }
+    const QString shown = withLongLinesBroken(text);
+    filling_ = true;
     c_.TextBox->setPlainText(QString());
-    if (text.size() <= kFillPiece) {
-        c_.TextBox->setPlainText(text);
-        return;
+    if (shown.size() <= kFillPiece) {
+        c_.TextBox->setPlainText(shown);
+    } else {
+        pendingFill_ = shown;
+        pendingFillAt_ = 0;
+        fillNextPiece(clipboardGeneration_);
     }
-    pendingFill_ = text;
-    pendingFillAt_ = 0;
-    fillNextPiece(clipboardGeneration_);
+    filling_ = false;
+    copiedText_ = shown.size() == text.size() ? QString() : text;
 }
 
 void SpeechCommands::fillNextPiece(quint64 generation) {
@@ -213,7 +268,10 @@ void SpeechCommands::fillNextPiece(quint64 generation) {
     }
     QTextCursor cursor(c_.TextBox->document());
     cursor.movePosition(QTextCursor::End);
+    const bool wasFilling = filling_;
+    filling_ = true;
     cursor.insertText(pendingFill_.mid(pendingFillAt_, end - pendingFillAt_));
+    filling_ = wasFilling;
     pendingFillAt_ = end;
     if (pendingFillAt_ >= pendingFill_.size()) {
         pendingFill_.clear();
@@ -234,7 +292,12 @@ void SpeechCommands::clearAll() {
     ++clipboardGeneration_;
     pendingFill_.clear();
     c_.TextBox->setPlainText(QString());
+    copiedText_ = QString();
     clipboard_.clear();
+    if (state_.monitoringClipboard()) {
+        // Whatever was copied before is gone with it; a read it started must not empty what is typed next.
+        copiesTaken_ = clipboard_.copyCount();
+    }
     character().Play(QStringLiteral("DoMagic2"));
     character().Play(QStringLiteral("RestPose"));
     c_.TextBox->setFocus();

@@ -39,11 +39,14 @@ public:
     void applyPreset(int index);
     /// A character key reached the pitch or speed field: the character looks up. The key goes through.
     void alertFieldKey();
-    /// Empties the box and the clipboard and starts monitoring it.
+    /// Empties the box and starts monitoring the clipboard. What the clipboard holds now is left there and
+    /// ignored: only a later copy lands in the box.
     void startMonitoring();
     /// Stops monitoring the clipboard; the box keeps its text.
     void stopMonitoring();
-    /// Monitoring tick: replaces the text box with the clipboard's text once it has been read.
+    /// Monitoring tick: when something has been copied since the text last landed (or since monitoring
+    /// began), replaces the text box with the clipboard's text once it has been read. Otherwise the box, and
+    /// whatever the user typed into it, stays as it is.
     void readClipboard();
     /// Empties the text box and the clipboard.
     void clearAll();
@@ -51,6 +54,13 @@ public:
     /// Texts longer than this go into the box about this much per event-loop turn, whole lines at a time, so
     /// the window stays responsive.
     static constexpr qsizetype kFillPiece = 128 * 1024;
+    /// A clipboard line longer than this is shown in the box as paragraphs of about this length, broken
+    /// after a space where there is one: the box lays out a whole paragraph at once, which takes seconds for
+    /// a line of megabytes. Until the user edits the box, Say it speaks the text exactly as copied.
+    static constexpr qsizetype kLongLine = 4096;
+
+    /// `text` with every line longer than kLongLine broken into lines of at most that length.
+    static QString withLongLinesBroken(const QString& text);
 
 private:
     ICharacter& character() const;
@@ -78,9 +88,14 @@ private:
     RequestId spokenRequest_ = 0;
     QString spokenText_;
     bool boxHoldsSpokenText_ = false;
+    // The clipboard's copy count whose text the box has taken (or that monitoring started at).
+    quint64 copiesTaken_ = 0;
     // The rest of a long clipboard text still to go into the box.
     QString pendingFill_;
     qsizetype pendingFillAt_ = 0;
+    // The clipboard text as copied, while the box shows it with long lines broken and nobody has edited it.
+    QString copiedText_;
+    bool filling_ = false;
 };
 
 } // namespace cw

@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ clang pkg-config ccache
     # checks: formatting, and the sanitizer and libFuzzer runtimes of clang
     clang-format libclang-rt-14-dev
-    qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libxcb-xfixes0-dev
     flite1-dev flite libpulse-dev
     # the statistical voice: the HTS engine library to build with; the voice file (its package pulls in
     # festival, which the program never runs)
@@ -17,6 +17,8 @@ packages=(
     fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libpulse0
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools
     xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer openbox libxtst-dev
+    # tests only: the desktop's dark theme (GTK 3 platform theme with Adwaita:dark) for the contrast test
+    qt6-gtk-platformtheme gnome-themes-extra
     # tests only, never used at run time: festival writes the reference labels of the HTS voice
     # (tools/hts-reference-labels.sh), hts_engine synthesises from labels by hand
     festival htsengine

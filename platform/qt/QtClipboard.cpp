@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
 
@@ -37,11 +38,24 @@ QObject* QtClipboard::worker() {
         thread_.start();
         worker_ = worker;
         const qint64 maxTextBytes = maxTextBytes_;
-        QMetaObject::invokeMethod(worker, [worker, maxTextBytes] {
+        QMetaObject::invokeMethod(worker, [this, worker, maxTextBytes] {
             worker->reader = std::make_unique<XcbSelectionReader>(QByteArray(), maxTextBytes);
             if (!worker->reader->connected()) {
                 qCWarning(lcClipboard) << "no X connection for reading the clipboard; reads will fail";
+                return;
             }
+            if (!worker->reader->watchesCopies()) {
+                qCWarning(lcClipboard) << "the X server sends no notice of copies; monitoring sees none";
+            }
+            // The X server's notices are taken as they arrive; a read takes those that came meanwhile.
+            auto* notifier =
+                new QSocketNotifier(worker->reader->fileDescriptor(), QSocketNotifier::Read, worker);
+            connect(notifier, &QSocketNotifier::activated, worker, [this, worker] {
+                worker->reader->takeNotices();
+                copies_.store(worker->reader->copiesSeen());
+            });
+            worker->reader->takeNotices();
+            copies_.store(worker->reader->copiesSeen());
         });
     }
     return worker_;
@@ -117,7 +131,9 @@ void QtClipboard::request(Source source, std::function<void(std::optional<QStrin
     QMetaObject::invokeMethod(worker, [this, worker, index, selection, done = std::move(done)]() mutable {
         std::optional<QString> text;
         if (worker->reader) {
-            if (auto bytes = worker->reader->readText(selection, kPatience)) {
+            auto bytes = worker->reader->readText(selection, kPatience);
+            copies_.store(worker->reader->copiesSeen());
+            if (bytes) {
                 text = QString::fromUtf8(*bytes);
             } else if (worker->reader->lastReadTooLarge()) {
                 qCWarning(lcClipboard) << nameOf(int(index)) << "text is over the limit of"
@@ -133,6 +149,20 @@ void QtClipboard::request(Source source, std::function<void(std::optional<QStrin
             done(text);
         });
     });
+}
+
+quint64 QtClipboard::copyCount() {
+    if (offThread_) {
+        worker();
+    } else if (!countingChanges_) {
+        countingChanges_ = true;
+        connect(QGuiApplication::clipboard(), &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard) {
+                copies_.fetch_add(1);
+            }
+        });
+    }
+    return copies_.load();
 }
 
 } // namespace cw

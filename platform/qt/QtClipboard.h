@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QThread>
 #include <array>
+#include <atomic>
 #include <chrono>
 
 namespace cw {
@@ -27,6 +28,10 @@ public:
     void clear() override;
     void requestText(std::function<void(std::optional<QString>)> done) override;
     void requestSelectionText(Selection selection, std::function<void(std::optional<QString>)> done) override;
+    /// On X11 the worker thread counts the X server's notices of new clipboard owners (XFixes); it starts
+    /// watching at the first call. Elsewhere Qt's notices of clipboard changes are counted, emptying
+    /// included.
+    quint64 copyCount() override;
 
     /// Whether reads go through the worker thread's own X connection.
     bool readsOffThread() const { return offThread_; }
@@ -41,6 +46,9 @@ private:
     qint64 maxTextBytes_;
     bool offThread_;
     std::array<bool, 3> inFlight_{}; // by Source: a read of one never holds up a request for another
+    // Written by the worker thread (or by Qt's change notices off X11), read by the user-interface thread.
+    std::atomic<quint64> copies_{0};
+    bool countingChanges_ = false;
 };
 
 } // namespace cw

@@ -1,6 +1,7 @@
 #include "XcbSelectionReader.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 
 #include <QString>
 
@@ -48,7 +49,53 @@ XcbSelectionReader::XcbSelectionReader(const QByteArray& display, qint64 maxByte
     utf8Atom_ = internAtom(connection_, "UTF8_STRING");
     propertyAtom_ = internAtom(connection_, "CW_CLIPBOARD_TEXT");
     incrAtom_ = internAtom(connection_, "INCR");
+    watchClipboardOwner();
     xcb_flush(connection_);
+}
+
+void XcbSelectionReader::watchClipboardOwner() {
+    // Notices of new owners are asked for on the root window, which lives as long as the connection (the
+    // requestor window is replaced after a failed read).
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(connection_, &xcb_xfixes_id);
+    if (!extension || !extension->present) {
+        return;
+    }
+    // The server sends XFixes events only to clients that have announced the version they speak.
+    XcbReply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(
+        connection_,
+        xcb_xfixes_query_version(connection_, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), nullptr));
+    if (!version) {
+        return;
+    }
+    xcb_xfixes_select_selection_input(connection_, root_, clipboardAtom_,
+                                      XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+    xfixesEvent_ = extension->first_event;
+}
+
+void XcbSelectionReader::noteEvent(const void* event) {
+    const auto* generic = static_cast<const xcb_generic_event_t*>(event);
+    if (xfixesEvent_ < 0 || (generic->response_type & 0x7f) != xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
+        return;
+    }
+    const auto* notice = static_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+    // An owner of None is the clipboard being emptied: nothing new to read.
+    if (notice->selection == clipboardAtom_ && notice->owner != XCB_NONE) {
+        ++copies_;
+    }
+}
+
+void XcbSelectionReader::takeNotices() {
+    if (!connection_) {
+        return;
+    }
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        noteEvent(event);
+        std::free(event);
+    }
+}
+
+int XcbSelectionReader::fileDescriptor() const {
+    return connected() ? xcb_get_file_descriptor(connection_) : -1;
 }
 
 XcbSelectionReader::~XcbSelectionReader() {
@@ -82,6 +129,7 @@ bool XcbSelectionReader::waitForEvent(std::chrono::steady_clock::time_point dead
                 *eventOut = event;
                 return true;
             }
+            noteEvent(event);
             std::free(event);
         }
         if (xcb_connection_has_error(connection_)) {
@@ -196,6 +244,7 @@ std::optional<QByteArray> XcbSelectionReader::readText(Selection which, std::chr
     // Each read has a window of its own: an owner that answered an earlier request more than once, late or
     // not, addressed its extra answers to the earlier window, so they cannot pass for answers to this one.
     while (xcb_generic_event_t* stale = xcb_poll_for_event(connection_)) {
+        noteEvent(stale); // a notice of a copy still counts
         std::free(stale);
     }
     newRequestorWindow();
@@ -211,6 +260,7 @@ std::optional<QByteArray> XcbSelectionReader::readText(Selection which, std::chr
     if (!text) {
         newRequestorWindow();
     }
+    takeNotices();
     return text;
 }
 

@@ -51,15 +51,32 @@ public:
     /// How many pieces the last text came in: 1 when sent whole, more for an incremental (INCR) transfer.
     int lastReadPieces() const { return pieces_; }
 
+    /// Whether the X server reports who takes the clipboard (the XFixes extension), so copies can be counted.
+    bool watchesCopies() const { return xfixesEvent_ >= 0; }
+    /// How many times a program has taken the clipboard since this reader connected: every copy counts, also
+    /// a copy of the same text or a copy by the program that already held the clipboard. Emptying the
+    /// clipboard does not count. Counts the notices that have arrived by the last call of takeNotices() or of
+    /// readClipboardText().
+    quint64 copiesSeen() const { return copies_; }
+    /// Takes the notices the X server has sent so far, without waiting.
+    void takeNotices();
+    /// The connection's file descriptor, readable when the X server has sent something; -1 when not
+    /// connected.
+    int fileDescriptor() const;
+
 private:
     bool waitForEvent(std::chrono::steady_clock::time_point deadline, int wantedType, void** eventOut);
     std::optional<QByteArray> convert(unsigned selection, unsigned target, std::chrono::milliseconds patience,
                                       bool* refused);
     std::optional<QByteArray> readIncremental(std::chrono::milliseconds patience);
+    /// Counts `event` if it is a notice of a new clipboard owner.
+    void noteEvent(const void* event);
     /// Replaces the window the answers arrive at, before each read and after a failed one. After a read given
     /// up half-way its owner may go on writing pieces into the old window's property, and an owner may answer
     /// a request twice: either would otherwise pass for the answer to the next read.
     void newRequestorWindow();
+    /// Asks the X server for a notice whenever a program takes the clipboard, if it can send them.
+    void watchClipboardOwner();
 
     xcb_connection_t* connection_ = nullptr;
     unsigned root_ = 0;
@@ -72,6 +89,8 @@ private:
     unsigned stringAtom_ = 31; // XA_STRING
     unsigned propertyAtom_ = 0;
     unsigned incrAtom_ = 0;
+    int xfixesEvent_ = -1; // the first event code of the XFixes extension
+    quint64 copies_ = 0;
     qint64 maxBytes_;
     bool tooLarge_ = false;
     int pieces_ = 0;

@@ -2,6 +2,7 @@
 #include "about/HelpWindow.h"
 
 #include <QPointer>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextBrowser>
@@ -51,6 +52,19 @@ private slots:
         QVERIFY(keeper.window() != first.data());
         QTRY_VERIFY(first.isNull());
         QCOMPARE(owner->findChildren<HelpWindow*>().size(), 1);
+    }
+
+    void enterOnTheFocusedCloseButtonClosesTheWindow() {
+        HelpWindowKeeper keeper;
+        keeper.show(owner.get());
+        QPointer<HelpWindow> help = keeper.window();
+        QVERIFY(QTest::qWaitForWindowExposed(help));
+        auto* close = help->findChild<QPushButton*>();
+        QVERIFY(close);
+        close->setFocus();
+        QTest::keyClick(close, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(keeper.window(), nullptr);
+        QTRY_VERIFY(help.isNull());
     }
 
     void explainsEveryFeature_data() {

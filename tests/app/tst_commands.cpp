@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTextBlock>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 using namespace cw;
 using namespace cw::test;
@@ -90,6 +92,35 @@ private slots:
         QCOMPARE(h->log, (QStringList{QStringLiteral("Show"), QStringLiteral("Play Read"), speak(request),
                                       QStringLiteral("Play ReadReturn")}));
         QCOMPARE(QApplication::focusWidget(), w().TextBox);
+    }
+
+    void enterAndSpacePressTheFocusedButton_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+    }
+    void enterAndSpacePressTheFocusedButton() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        for (CustomButton* button :
+             {w().Button, w().cmdShut, w().cmdClear, w().cmdHide, w().cmdAbout, w().cmdHelp}) {
+            QSignalSpy clicks(button, &QAbstractButton::clicked);
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+            QVERIFY2(clicks.size() == 1, qPrintable(button->objectName()));
+        }
+        QSignalSpy stops(w().cmdShut, &QAbstractButton::clicked);
+        QTest::keyClick(w().cmdShut, Qt::Key_Return, Qt::ControlModifier); // not a plain Enter
+        QCOMPARE(stops.size(), 0);
+    }
+
+    void enterOnSayItSpeaks() {
+        w().Button->setFocus();
+        QTest::keyClick(w().Button, Qt::Key_Return);
+        QCOMPARE(h->log, (QStringList{QStringLiteral("Show"),
+                                      speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + kPrompt)}));
     }
 
     void sayItByAccessKey() {
@@ -279,9 +310,10 @@ private slots:
     // Clipboard monitoring and Clear All
 
     void switchingMonitoringOnAndOff() {
-        h->clipboard.text = QStringLiteral("old");
+        h->clipboard.copy(QStringLiteral("old"));
         w().chkpaste->click();
-        QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play Think")}));
+        QCOMPARE(h->log, QStringList{QStringLiteral("Play Think")});
+        QCOMPARE(h->clipboard.text, QStringLiteral("old")); // the user's clipboard is left alone
         QVERIFY(w().chkpaste->isChecked());
         QCOMPARE(w().state().MonitorClipboard, kTrue);
         QVERIFY(w().tmrClipboard->isActive());
@@ -300,6 +332,40 @@ private slots:
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("kept"));
     }
 
+    void whatWasCopiedBeforeMonitoringIsIgnored() {
+        h->clipboard.copy(QStringLiteral("copied before"));
+        w().chkpaste->click();
+        for (int tick = 0; tick < 3; ++tick) {
+            w().tmrClipboard_Timer();
+            h->clipboard.answer();
+        }
+        QCOMPARE(h->clipboard.requests, 0);
+        QCOMPARE(w().TextBox->toPlainText(), QString());
+
+        h->clipboard.copy(QStringLiteral("copied after"));
+        w().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("copied after"));
+    }
+
+    void typedTextStaysUntilSomethingIsCopied() {
+        w().chkpaste->click();
+        h->clipboard.copy(QStringLiteral("copied"));
+        w().tmrClipboard_Timer();
+        h->clipboard.answer();
+        w().TextBox->setPlainText(QStringLiteral("typed by the user"));
+        for (int tick = 0; tick < 3; ++tick) {
+            w().tmrClipboard_Timer();
+            h->clipboard.answer();
+        }
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed by the user"));
+
+        h->clipboard.copy(QStringLiteral("copied")); // the same text copied anew
+        w().tmrClipboard_Timer();
+        h->clipboard.answer();
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("copied"));
+    }
+
     void monitoringIsDecidedByTheFlagNotTheTick() {
         // The tick mark already shows "on" when the handler runs; the flag decides.
         w().chkpaste->setChecked(true);
@@ -310,7 +376,7 @@ private slots:
 
     void ticksFillTheBoxWithTheClipboardText() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("copied word");
+        h->clipboard.copy(QStringLiteral("copied word"));
         w().tmrClipboard_Timer();
         QCOMPARE(w().TextBox->toPlainText(), QString()); // nothing until the read answers
         h->clipboard.answer();
@@ -326,7 +392,7 @@ private slots:
 
     void anUnchangedClipboardKeepsTheCaret() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("same text here");
+        h->clipboard.copy(QStringLiteral("same text here"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QTextCursor cursor = w().TextBox->textCursor();
@@ -344,7 +410,7 @@ private slots:
         while (longText.size() < 3 * SpeechCommands::kFillPiece + 10) {
             longText += QStringLiteral("A line of copied text.\n");
         }
-        h->clipboard.text = longText;
+        h->clipboard.copy(longText);
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         const qsizetype first = w().TextBox->toPlainText().size();
@@ -357,7 +423,7 @@ private slots:
 
     void clearAllStopsALongFill() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("line\n").repeated(SpeechCommands::kFillPiece);
+        h->clipboard.copy(QStringLiteral("line\n").repeated(SpeechCommands::kFillPiece));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QVERIFY(!w().TextBox->toPlainText().isEmpty());
@@ -371,26 +437,76 @@ private slots:
 
     void aLongFillCompletesByItself() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("a few words\n").repeated(SpeechCommands::kFillPiece / 4);
+        h->clipboard.copy(QStringLiteral("a few words\n").repeated(SpeechCommands::kFillPiece / 4));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QVERIFY(w().TextBox->toPlainText().size() < h->clipboard.text.size());
         QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
     }
 
-    void aLongSingleLineGoesInWhole() {
+    void aLongLineIsShownInParagraphsAndSpokenAsCopied() {
         w().chkpaste->click();
-        h->clipboard.text =
+        const QString copied =
             QStringLiteral("word ").repeated(SpeechCommands::kFillPiece / 2) + QStringLiteral("\nend");
+        h->clipboard.copy(copied);
         w().tmrClipboard_Timer();
         h->clipboard.answer();
-        QCOMPARE(w().TextBox->toPlainText().size(), h->clipboard.text.size() - 3); // all but the last line
-        QTRY_COMPARE(w().TextBox->toPlainText(), h->clipboard.text);
+        QTRY_COMPARE(w().TextBox->toPlainText().remove(QLatin1Char('\n')),
+                     QString(copied).remove(QLatin1Char('\n')));
+        for (QTextBlock block = w().TextBox->document()->begin(); block.isValid(); block = block.next()) {
+            QVERIFY(block.length() - 1 <= SpeechCommands::kLongLine);
+            QVERIFY(block.text().isEmpty() || block.next() == w().TextBox->document()->end() ||
+                    block.text().endsWith(QLatin1Char(' '))); // broken after a space
+        }
+        h->log.clear();
+        w().Button->click();
+        QCOMPARE(h->log.at(2), speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + copied));
+
+        // Once the user edits the box, Say it speaks the box.
+        w().TextBox->moveCursor(QTextCursor::End);
+        QTest::keyClicks(w().TextBox, QStringLiteral("!"));
+        h->log.clear();
+        w().Button->click();
+        QCOMPARE(h->log.at(2),
+                 speak(QStringLiteral("\\Pit=60\\\\Spd=100\\\\Chr=\\") + w().TextBox->toPlainText()));
+        QVERIFY(w().TextBox->toPlainText().endsWith(QStringLiteral("end!")));
+    }
+
+    void longLinesBreakAfterSpacesAndNeverInsideACharacter_data() {
+        QTest::addColumn<QString>("text");
+        const qsizetype limit = SpeechCommands::kLongLine;
+        QTest::newRow("short lines") << QStringLiteral("a line\nanother line\n");
+        QTest::newRow("exactly the limit") << QString(limit, QLatin1Char('x'));
+        QTest::newRow("words") << QStringLiteral("many words ").repeated(limit);
+        QTest::newRow("no space") << QString(3 * limit + 5, QLatin1Char('x'));
+        QTest::newRow("a surrogate pair at the limit") << QString(limit - 1, QLatin1Char('x')) +
+                                                              QString::fromUtf8("\xf0\x9f\x98\x80") +
+                                                              QStringLiteral("yyy");
+        QTest::newRow("long and short lines") << QStringLiteral("w ").repeated(limit) +
+                                                     QStringLiteral("\nshort\n") +
+                                                     QStringLiteral("v ").repeated(limit);
+    }
+    void longLinesBreakAfterSpacesAndNeverInsideACharacter() {
+        QFETCH(QString, text);
+        const QString broken = SpeechCommands::withLongLinesBroken(text);
+        const QStringList lines = broken.split(QLatin1Char('\n'));
+        for (const QString& line : lines) {
+            QVERIFY(line.size() <= SpeechCommands::kLongLine);
+            QVERIFY(line.isEmpty() || !line.front().isLowSurrogate());
+        }
+        // Only line breaks were added, and only where a line was too long.
+        QCOMPARE(QString(broken).remove(QLatin1Char('\n')), QString(text).remove(QLatin1Char('\n')));
+        const QStringList textLines = text.split(QLatin1Char('\n'));
+        const bool tooLong = std::any_of(textLines.cbegin(), textLines.cend(), [](const QString& line) {
+            return line.size() > SpeechCommands::kLongLine;
+        });
+        QCOMPARE(broken == text, !tooLong);
     }
 
     void aPictureOnlyClipboardEmptiesTheBox() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
+        h->clipboard.copy(QString());
         w().tmrClipboard_Timer();
         h->clipboard.answerWith(QString()); // no text form on the clipboard
         QCOMPARE(w().TextBox->toPlainText(), QString());
@@ -399,16 +515,20 @@ private slots:
     void aFailedOrHangingReadLeavesTheBoxAndMonitoringGoesOn() {
         w().chkpaste->click();
         w().TextBox->setPlainText(QStringLiteral("typed meanwhile"));
+        h->clipboard.copy(QStringLiteral("unreadable"));
         w().tmrClipboard_Timer();
         w().tmrClipboard_Timer(); // the first read still hangs: this tick gets no text at once
         QCOMPARE(h->clipboard.requests, 2);
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
         h->clipboard.answerWith(std::nullopt); // timed out
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed meanwhile"));
+        w().tmrClipboard_Timer(); // the copy is still unread: the next tick tries again
+        QCOMPARE(h->clipboard.requests, 3);
+        h->clipboard.answerWith(std::nullopt);
         QVERIFY(h->messageBoxes.shown.isEmpty());
         QVERIFY(w().tmrClipboard->isActive());
 
-        h->clipboard.text = QStringLiteral("later");
+        h->clipboard.copy(QStringLiteral("later"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
         QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("later"));
@@ -416,7 +536,7 @@ private slots:
 
     void aReadThatEndsAfterSwitchingOffIsDropped() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("late");
+        h->clipboard.copy(QStringLiteral("late"));
         w().tmrClipboard_Timer();
         w().chkpaste->click();
         h->clipboard.answer();
@@ -424,7 +544,7 @@ private slots:
     }
 
     void ticksDoNothingWhileOff() {
-        h->clipboard.text = QStringLiteral("x");
+        h->clipboard.copy(QStringLiteral("x"));
         w().tmrClipboard_Timer();
         QCOMPARE(h->clipboard.requests, 0);
         QCOMPARE(w().TextBox->toPlainText(), kPrompt);
@@ -432,7 +552,7 @@ private slots:
 
     void clearAll() {
         w().txtpitch->setFocus();
-        h->clipboard.text = QStringLiteral("something");
+        h->clipboard.copy(QStringLiteral("something"));
         w().cmdClear_Click();
         QCOMPARE(h->log, (QStringList{QStringLiteral("Clipboard clear"), QStringLiteral("Play DoMagic2"),
                                       QStringLiteral("Play RestPose")}));
@@ -444,14 +564,17 @@ private slots:
 
     void clearAllWhileMonitoring() {
         w().chkpaste->click();
-        h->clipboard.text = QStringLiteral("before");
+        h->clipboard.copy(QStringLiteral("before"));
         w().tmrClipboard_Timer(); // a read under way while Clear All runs
         w().cmdClear->click();
         h->clipboard.answerWith(QStringLiteral("before"));
         QCOMPARE(w().TextBox->toPlainText(), QString());
+        QCOMPARE(h->clipboard.text, QString());
+        w().TextBox->setPlainText(QStringLiteral("typed after Clear All"));
         w().tmrClipboard_Timer();
         h->clipboard.answer();
-        QCOMPARE(w().TextBox->toPlainText(), QString()); // the cleared clipboard keeps the box empty
+        // Neither the copy from before nor the emptying is a new text to show.
+        QCOMPARE(w().TextBox->toPlainText(), QStringLiteral("typed after Clear All"));
         QVERIFY(w().chkpaste->isChecked());
         QVERIFY(w().tmrClipboard->isActive());
         QCOMPARE(w().state().MonitorClipboard, kTrue);

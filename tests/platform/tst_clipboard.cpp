@@ -1,9 +1,15 @@
 // The real clipboard against a real owner (xclip) on the X server of tools/headless.sh: a text sent whole or
-// in pieces (INCR) arrives whole, a text over the size limit is refused rather than cut, and QtClipboard
-// reads one text at a time.
+// in pieces (INCR) arrives whole, a text over the size limit is refused rather than cut, QtClipboard reads
+// one text at a time, every copy is counted, and clipboard monitoring leaves another program's text alone.
+#include "RecordingCharacter.h"
 #include "platform/qt/QtClipboard.h"
 #include "platform/qt/XcbSelectionReader.h"
+#include "speech/SpeechCommands.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QtTest>
 #include <csignal>
 #include <memory>
@@ -74,6 +80,44 @@ bool readsText(XcbSelectionReader& reader, std::optional<QByteArray>& text) {
     text = reader.readClipboardText(2s);
     return text && !text->isEmpty();
 }
+
+// The clipboard's text as another program reads it now; "(failed)" when the read fails.
+QByteArray clipboardNow() {
+    XcbSelectionReader probe;
+    return probe.readClipboardText(2s).value_or("(failed)");
+}
+
+// One step towards a read round trip through QtClipboard's reader thread; true once a read asked here has
+// been answered. Call it until it is true: a read still in flight is waited out first. By then every read
+// asked before has been answered, and every copy made before has been counted.
+bool readRoundTripDone(QtClipboard& clipboard, const std::shared_ptr<int>& state) {
+    enum { Idle, Pending, Answered };
+    if (*state == Idle) {
+        *state = Pending;
+        auto asking = std::make_shared<bool>(true);
+        clipboard.requestText(
+            [state, asking](std::optional<QString>) { *state = *asking ? Idle : Answered; });
+        *asking = false;
+    }
+    return *state == Answered;
+}
+
+// The main window's speech controls, with clipboard monitoring on the real clipboard.
+struct MonitoringWindow {
+    QStringList log;
+    test::RecordingCharacter character{log};
+    SpeechState state;
+    QWidget window;
+    QPlainTextEdit* box = new QPlainTextEdit(&window);
+    QLineEdit* pitch = new QLineEdit(QStringLiteral("60"), &window);
+    QLineEdit* speed = new QLineEdit(QStringLiteral("100"), &window);
+    QCheckBox* check = new QCheckBox(&window);
+    QTimer* timer = new QTimer(&window);
+    QtClipboard clipboard;
+    SpeechCommands commands{SpeechControls{box, pitch, speed, check, timer}, state, clipboard};
+
+    MonitoringWindow() { state.Character = &character; }
+};
 
 // The names of this process's threads.
 QByteArrayList threadNames() {
@@ -214,6 +258,63 @@ private slots:
             thirdDone = true;
         });
         QTRY_VERIFY(thirdDone);
+    }
+
+    void everyCopyCountsAlsoOfTheSameText() {
+        QtClipboard clipboard;
+        const quint64 before = clipboard.copyCount();    // starts watching, on the reader's thread
+        const auto roundTrip = std::make_shared<int>(0); // by its answer, the watch is in place
+        QTRY_VERIFY(readRoundTripDone(clipboard, roundTrip));
+        {
+            ClipboardOwner first("same text");
+            QTRY_VERIFY_WITH_TIMEOUT(clipboard.copyCount() == before + 1, 10'000);
+        }
+        ClipboardOwner second("same text");
+        QTRY_VERIFY_WITH_TIMEOUT(clipboard.copyCount() == before + 2, 10'000);
+    }
+
+    void clearingEmptiesAnotherProgramsClipboardAndIsNoCopy() {
+        ClipboardOwner owner("the user's text");
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray("the user's text"), 10'000);
+        XcbSelectionReader watcher;
+        QVERIFY(watcher.watchesCopies());
+        QtClipboard clipboard;
+        clipboard.clear();
+        // The emptying is known to the server before it answers this read, and so is any notice of it.
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray(), 10'000);
+        QCOMPARE(watcher.readClipboardText(2s), std::optional<QByteArray>(QByteArray()));
+        QCOMPARE(watcher.copiesSeen(), quint64(0));
+    }
+
+    void monitoringLeavesTheClipboardAloneAndShowsOnlyNewCopies() {
+        ClipboardOwner before("copied before monitoring");
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray("copied before monitoring"), 10'000);
+        MonitoringWindow w;
+        w.box->setPlainText(QStringLiteral("old box text"));
+        w.commands.startMonitoring();
+        QCOMPARE(w.box->toPlainText(), QString());
+        QCOMPARE(clipboardNow(), QByteArray("copied before monitoring"));
+
+        w.box->setPlainText(QStringLiteral("typed by the user"));
+        for (int tick = 0; tick < 3; ++tick) {
+            w.commands.readClipboard();
+            const auto roundTrip = std::make_shared<int>(0); // any read the tick started has been applied
+            QTRY_VERIFY(readRoundTripDone(w.clipboard, roundTrip));
+        }
+        QCOMPARE(w.box->toPlainText(), QStringLiteral("typed by the user"));
+
+        ClipboardOwner fresh("typed by the user, then copied"); // an owner event that proves notices flow
+        QTRY_COMPARE_WITH_TIMEOUT((w.commands.readClipboard(), w.box->toPlainText()),
+                                  QStringLiteral("typed by the user, then copied"), 10'000);
+
+        w.box->setPlainText(QStringLiteral("typed again"));
+        ClipboardOwner again("typed by the user, then copied"); // the same text, copied anew
+        QTRY_COMPARE_WITH_TIMEOUT((w.commands.readClipboard(), w.box->toPlainText()),
+                                  QStringLiteral("typed by the user, then copied"), 10'000);
+
+        w.commands.clearAll();
+        QCOMPARE(w.box->toPlainText(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardNow(), QByteArray(), 10'000);
     }
 
     void aTextOverTheLimitFailsWithOneLogLine() {

@@ -8,8 +8,8 @@
 namespace cw::test {
 
 /// A clipboard a test controls: reads stay pending until the test answers them, so a test can model a slow,
-/// failing or hanging clipboard owner; the same holds for the primary selection and dropped text. Clears are
-/// logged into a shared log ("Clipboard clear").
+/// failing or hanging clipboard owner; the same holds for the primary selection and dropped text. copy() models
+/// another program copying a text; clears are logged into a shared log ("Clipboard clear").
 class FakeClipboard : public IClipboard {
 public:
     explicit FakeClipboard(QStringList& log) : log_(log) {}
@@ -17,6 +17,13 @@ public:
     void clear() override {
         log_.append(QStringLiteral("Clipboard clear"));
         text.clear();
+    }
+    quint64 copyCount() override { return copies; }
+
+    /// Another program copies `copied` to the clipboard (the same text again counts as a new copy).
+    void copy(const QString& copied) {
+        text = copied;
+        ++copies;
     }
     void requestText(std::function<void(std::optional<QString>)> done) override {
         ++requests;
@@ -70,6 +77,7 @@ public:
     };
 
     QString text;
+    quint64 copies = 0;
     int requests = 0;
     int selectionRequests = 0;
     QList<SelectionRead> pendingSelections;

@@ -6,6 +6,7 @@
 #include "SinkRecorder.h"
 
 #include <QtTest>
+#include <csignal>
 #include <cstring>
 #include <xcb/xcb.h>
 

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -51,6 +52,12 @@ struct Vocoder {
         }
     }
 };
+
+/// A sample of 16 bits. The vocoder clips what it makes, but a filter driven unstable by odd parameters can
+/// make a value that is no number: that is silence.
+qint16 toSample(double sample) {
+    return std::isfinite(sample) ? qint16(std::clamp(sample, -32768.0, 32767.0)) : qint16(0);
+}
 
 std::vector<char*> linesOf(std::vector<QByteArray>& copies) {
     std::vector<char*> lines;
@@ -171,9 +178,7 @@ void htsVocode(void* handle, const HtsFrames& frames, int frame, double alpha, d
     HTS_Vocoder_synthesize(vocoder->state.data(), std::size_t(frames.order), frames.logF0[std::size_t(frame)],
                            vocoder->spectrum.data(), 0, nullptr, alpha, beta, 1.0, vocoder->samples.data(),
                            nullptr);
-    // The vocoder has clipped each sample to 16 bits already.
-    std::transform(vocoder->samples.begin(), vocoder->samples.end(), out,
-                   [](double sample) { return qint16(sample); });
+    std::transform(vocoder->samples.begin(), vocoder->samples.end(), out, toSample);
 }
 
 void htsFreeVocoder(void* vocoder) {
@@ -191,7 +196,7 @@ FliteStatus htsEngineWaveform(void* engineHandle, const QList<QByteArray>& label
     const std::size_t samples = HTS_Engine_get_nsamples(engine);
     out.reserve(samples);
     for (std::size_t i = 0; i < samples; ++i) {
-        out.push_back(qint16(HTS_Engine_get_generated_speech(engine, i)));
+        out.push_back(toSample(HTS_Engine_get_generated_speech(engine, i)));
     }
     HTS_Engine_refresh(engine);
     return FliteStatus::Ok;

@@ -17,6 +17,8 @@ packages=(
     fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libpulse0
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools
     xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer openbox libxtst-dev
+    # the private session bus of the single-program tests, and the gdbus the desktop actions call
+    dbus-daemon libglib2.0-bin
     # tests only, never used at run time: festival writes the reference labels of the HTS voice
     # (tools/hts-reference-labels.sh), hts_engine synthesises from labels by hand
     festival htsengine

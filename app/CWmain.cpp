@@ -243,6 +243,16 @@ void CWmain::connectHandlers() {
     connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
     services_.notificationArea.setEventHandler(
         [this](TrayEvent event) { handler([this, event] { Form_MouseMove(trayMessage(event)); })(); });
+    auto action = [this](const char* name) {
+        return [this, name] { activateAction(QString::fromLatin1(name)); };
+    };
+    services_.notificationArea.setMenu({
+        {QStringLiteral("Restore"), [this] { activateFromDesktop(); }},
+        {QStringLiteral("Say the clipboard"), action("say-clipboard")},
+        {QStringLiteral("Say the selection"), action("say-selection")},
+        {QStringLiteral("Stop"), action("stop")},
+        {QStringLiteral("Quit"), action("quit")},
+    });
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {

@@ -156,6 +156,37 @@ private slots:
         owner.waitForFinished();
     }
 
+    void theDesktopFilesActionsReachTheRunningProgram() {
+        QFile desktopFile(QStringLiteral(CW_DESKTOP_FILE));
+        QVERIFY(desktopFile.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines = QString::fromUtf8(desktopFile.readAll()).split(QLatin1Char('\n'));
+        PrivateSessionBus bus;
+        QProcess first;
+        ProgramTrace trace(first);
+        QVERIFY(start(first, trace, bus.address()));
+        QVERIFY(trace.waitFor(QStringLiteral("event loop entered"), 0, 15000));
+        const QStringList actions{QStringLiteral("say-clipboard"), QStringLiteral("say-selection"),
+                                  QStringLiteral("stop")};
+        for (const QString& action : actions) {
+            const qsizetype group = lines.indexOf(QStringLiteral("[Desktop Action %1]").arg(action));
+            QVERIFY2(group >= 0, qPrintable(action));
+            QString exec;
+            for (qsizetype i = group + 1; i < lines.size() && !lines[i].startsWith(QLatin1Char('[')); ++i) {
+                if (lines[i].startsWith(QStringLiteral("Exec="))) {
+                    exec = lines[i].mid(5);
+                }
+            }
+            QStringList command = QProcess::splitCommand(exec);
+            QVERIFY2(!command.isEmpty(), qPrintable(action));
+            const qsizetype before = trace.mark();
+            const QString program = command.takeFirst();
+            QCOMPARE(runWithBus(bus.address(), program, command, 10000), 0);
+            QVERIFY(trace.waitFor(QStringLiteral("desktop action %1").arg(actions.indexOf(action)), before,
+                                  5000));
+        }
+        DesktopDriver::endProgram(first);
+    }
+
     void unknownActionsAreRefused() {
         PrivateSessionBus bus;
         QProcess first;

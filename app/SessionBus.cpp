@@ -7,6 +7,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 #include <QDBusMessage>
+#include <QFileInfo>
 
 namespace cw {
 
@@ -38,7 +39,21 @@ void ApplicationBusObject::ActivateAction(const QString& name, const QVariantLis
     }
 }
 
+bool sessionBusOffered() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        return true;
+    }
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+
 SessionRole claimSession(ApplicationBusObject& object) {
+    // Without an address libdbus would start a bus of its own for the X display (dbus-launch): that costs a
+    // process at every start and is no session anyone else shares.
+    if (!sessionBusOffered()) {
+        qCInfo(lcApp) << "no session bus: none is offered - this start runs on its own";
+        return SessionRole::Alone;
+    }
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qCInfo(lcApp).noquote() << "no session bus:" << bus.lastError().message()

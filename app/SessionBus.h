@@ -48,6 +48,9 @@ enum class SessionRole {
     Alone,  ///< no session bus, or the running one did not answer: it runs on its own
 };
 
+/// Whether the session offers a bus: an address in the environment, or the runtime folder's bus socket.
+bool sessionBusOffered();
+
 /// Claims the bus name for `object` on the session bus; when another start holds it, asks that one to
 /// activate instead. Logs once when it runs alone.
 SessionRole claimSession(ApplicationBusObject& object);

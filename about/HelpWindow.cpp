@@ -50,7 +50,7 @@ QString HelpWindow::helpText(const QString& title) {
 <p>@TITLE@ reads text aloud: the genie speaks it in a speech balloon.</p>
 <p><a href="#speak">Making the genie speak</a> &middot; <a href="#voice">Pitch, speed and presets</a> &middot;
 <a href="#clipboard">Reading what you copy</a> &middot; <a href="#buttons">Buttons and keys</a> &middot;
-<a href="#tags">Speech tags</a></p>
+<a href="#anywhere">Speaking from any program</a> &middot; <a href="#tags">Speech tags</a></p>
 
 <h3><a name="speak"></a>Making the genie speak</h3>
 <ol>
@@ -95,7 +95,23 @@ or off.</td></tr>
 </table>
 <p>Tab moves between the text box, the fields, the presets, the check box and the buttons.</p>
 <p>@TITLE@ keeps its icon in the notification area (the tray) while it runs. Click the icon to bring the
-window back to the front, for instance after minimising it.</p>
+window back to the front, for instance after minimising it. Its right-button menu offers <b>Restore</b>,
+<b>Say the clipboard</b>, <b>Say the selection</b>, <b>Stop</b> and <b>Quit</b>.</p>
+
+<h3><a name="anywhere"></a>Speaking from any program</h3>
+<p>Only one @TITLE@ runs in a desktop session: starting it again brings the running one to the front. The
+running one also takes actions from outside: <b>say-selection</b> speaks the text highlighted in any program
+(the clipboard's text when nothing is highlighted), <b>say-clipboard</b> speaks the clipboard's text,
+<b>stop</b>, <b>show</b> and <b>quit</b>. They use the fields' pitch and speed and leave the text box alone.
+The program's entry in the application menu offers the first three.</p>
+<p>To say the selection with a key, bind this command, written on one line, to the key of your choice:</p>
+<pre>gdbus call --session --dest com.example.chatterwisp
+  --object-path /com/example/chatterwisp
+  --method org.freedesktop.Application.ActivateAction
+  say-selection [] {}</pre>
+<p><b>GNOME</b>: Settings, Keyboard, View and Customise Shortcuts, Custom Shortcuts, +.
+<b>KDE Plasma</b>: System Settings, Shortcuts, Add New, Command or Script.
+<b>Xfce</b>: Settings, Keyboard, Application Shortcuts, + Add.</p>
 
 <h3><a name="tags"></a>Speech tags</h3>
 <p>Tags typed into the text change how the genie speaks from that point on. A tag starts and ends with a

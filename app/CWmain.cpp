@@ -1,6 +1,7 @@
 #include "CWmain.h"
 
 #include "AppIdentity.h"
+#include "Application.h"
 #include "FailureReport.h"
 #include "Fonts.h"
 #include "GeniePlacement.h"
@@ -8,6 +9,7 @@
 #include "TrayIcon.h"
 #include "core/ClassicLayout.h"
 #include "core/Failure.h"
+#include "core/TextLimits.h"
 #include "core/Trace.h"
 #include "platform/qt/ReadableColours.h"
 
@@ -249,6 +251,16 @@ void CWmain::connectHandlers() {
     connect(cmdClear, &QPushButton::clicked, this, handler([this] { cmdClear_Click(); }));
     services_.notificationArea.setEventHandler(
         [this](TrayEvent event) { handler([this, event] { Form_MouseMove(trayMessage(event)); })(); });
+    auto action = [this](const char* name) {
+        return [this, name] { activateAction(QString::fromLatin1(name)); };
+    };
+    services_.notificationArea.setMenu({
+        {QStringLiteral("Restore"), [this] { activateFromDesktop(); }},
+        {QStringLiteral("Say the clipboard"), action("say-clipboard")},
+        {QStringLiteral("Say the selection"), action("say-selection")},
+        {QStringLiteral("Stop"), action("stop")},
+        {QStringLiteral("Quit"), action("quit")},
+    });
 }
 
 bool CWmain::eventFilter(QObject* watched, QEvent* event) {
@@ -380,15 +392,103 @@ void CWmain::mouseMoveEvent(QMouseEvent* event) {
 
 void CWmain::Form_MouseMove(int code) {
     if (trayEventActs(code, state_.LastTrayMessage)) {
-        raise();
-        activateWindow();
-        if (!state_.CharacterVisible.isFalse()) {
-            character().Show();
-        }
-        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
-        show();
+        bringToFront();
     }
     state_.LastTrayMessage = code;
+}
+
+void CWmain::bringToFront() {
+    raise();
+    activateWindow();
+    if (!state_.CharacterVisible.isFalse()) {
+        character().Show();
+    }
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    show();
+}
+
+void CWmain::activateFromDesktop() {
+    trace("desktop activation");
+    handler([this] { bringToFront(); })();
+}
+
+QStringList CWmain::actionNames() {
+    return {QStringLiteral("say-clipboard"), QStringLiteral("say-selection"), QStringLiteral("stop"),
+            QStringLiteral("show"), QStringLiteral("quit")};
+}
+
+bool CWmain::activateAction(const QString& name) {
+    const qsizetype index = actionNames().indexOf(name);
+    if (index < 0) {
+        qCInfo(lcApp).noquote() << "unknown desktop action refused:" << name;
+        return false;
+    }
+    trace("desktop action", index);
+    handler([this, index] {
+        switch (index) {
+        case 0:
+            sayFromClipboard(false);
+            break;
+        case 1:
+            sayFromClipboard(true);
+            break;
+        case 2:
+            cmdShut_Click();
+            break;
+        case 3:
+            bringToFront();
+            break;
+        default:
+            close(); // the same path as the window's close button: the program ends cleanly
+            break;
+        }
+    })();
+    return true;
+}
+
+void CWmain::sayFromClipboard(bool primaryFirst) {
+    QPointer<CWmain> self(this);
+    auto sayClipboard = [self] {
+        if (self) {
+            self->services_.clipboard.requestText([self](std::optional<QString> text) {
+                if (self) {
+                    self->handler([self, &text] { self->sayReadText(text, "clipboard"); })();
+                }
+            });
+        }
+    };
+    if (!primaryFirst) {
+        sayClipboard();
+        return;
+    }
+    services_.clipboard.requestSelectionText(
+        IClipboard::Selection::Primary, [self, sayClipboard](std::optional<QString> text) {
+            if (!self) {
+                return;
+            }
+            if (text && text->isEmpty()) {
+                sayClipboard(); // nothing selected anywhere: the clipboard's text instead
+                return;
+            }
+            self->handler([self, &text] { self->sayReadText(text, "selection"); })();
+        });
+}
+
+void CWmain::sayReadText(const std::optional<QString>& text, const char* source) {
+    if (!text) {
+        trace("desktop read failed", qstrlen(source));
+        return; // the clipboard logged why it could not be read
+    }
+    if (text->isEmpty()) {
+        qCInfo(lcApp) << "nothing said: no text on offer";
+        return;
+    }
+    if (overTheTextLimit(*text)) {
+        qCWarning(lcApp) << "text is over the limit of" << kMaxTextBytes << "bytes; left unread";
+        return;
+    }
+    trace("desktop text read", text->size());
+    speech_->sayText(*text);
 }
 
 void CWmain::Button_Click() {

@@ -69,6 +69,16 @@ public:
     void tmrClipboard_Timer();
     void cmdClear_Click();
 
+    // What the desktop asks from outside the window: the session bus and the tray menu. Neither call throws;
+    // a failure takes the window's failure path.
+    /// Brings the window to the front, restored, and shows the character unless the user hid him, as a tray
+    /// click does.
+    void activateFromDesktop();
+    /// Runs a desktop action (one of actionNames()); false for a name it does not know.
+    bool activateAction(const QString& name);
+    /// The actions activateAction() knows: say-clipboard, say-selection, stop, show, quit.
+    static QStringList actionNames();
+
     // Window commands.
     void cmdHide_Click();
     void cmdShut_Click();
@@ -130,6 +140,11 @@ private:
     template <typename Body> auto handler(Body body);
     ICharacter& character() const;
     void fillTrayIconData();
+    void bringToFront();
+    /// Reads the clipboard (or, for `primaryFirst`, the primary selection and then the clipboard when it
+    /// holds no text) without blocking, and speaks what it read.
+    void sayFromClipboard(bool primaryFirst);
+    void sayReadText(const std::optional<QString>& text, const char* source);
 
     PlatformServices services_;
     MainWindowState state_;

@@ -34,11 +34,6 @@ public:
     void redo() override {}
 };
 
-bool overTheLimit(const QString& text) {
-    // At most three UTF-8 bytes per UTF-16 unit: most texts need no conversion to know.
-    return text.size() > kMaxTextBytes / 3 && text.toUtf8().size() > kMaxTextBytes;
-}
-
 } // namespace
 
 PasteBox::PasteBox(IClipboard& clipboard, QWidget* parent) : QPlainTextEdit(parent), clipboard_(clipboard) {}
@@ -91,7 +86,7 @@ void PasteBox::finishPaste(std::optional<QString> text) {
         emit pasteFinished(false);
         return;
     }
-    if (overTheLimit(*text)) {
+    if (overTheTextLimit(*text)) {
         trace("paste failed");
         qCWarning(lcPaste) << "pasted text is over the limit of" << kMaxTextBytes << "bytes; left unread";
         emit pasteFinished(false);
@@ -245,7 +240,7 @@ void PasteBox::insertFromMimeData(const QMimeData* source) {
         return;
     }
     const QString text = source->text();
-    if (overTheLimit(text)) {
+    if (overTheTextLimit(text)) {
         qCWarning(lcPaste) << "dropped text is over the limit of" << kMaxTextBytes << "bytes; left out";
         return;
     }

@@ -6,6 +6,7 @@
 #include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
+#include "SessionBus.h"
 #include "core/Trace.h"
 
 #include <QIcon>
@@ -26,11 +27,20 @@ int main(int argc, char** argv) {
     // Details are for developers, who switch them on with QT_LOGGING_RULES.
     QLoggingCategory::setFilterRules(QStringLiteral("chatterwisp.*.debug=false"));
 
+    // One program per desktop session: a later start hands itself to the first and ends at once.
+    cw::ApplicationBusObject busObject;
+    if (cw::claimSession(busObject) == cw::SessionRole::Second) {
+        cw::trace("handed to the running program");
+        return 0;
+    }
+
     cw::DesktopPlatform platform;
     fonts.wait(); // Qt would otherwise load a second copy beside it
     cw::CWmain window(platform.services(cw::makeCharacterService()));
     QApplication::setWindowIcon(window.windowIcon()); // the program's other windows take it up
     cw::trace("main window made");
+    busObject.setHandlers({[&window] { window.activateFromDesktop(); },
+                           [&window](const QString& name) { return window.activateAction(name); }});
     cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,
                                 window.state().TrayIconData);
     QObject::connect(&window, &cw::CWmain::failed, &failurePath, &cw::FailurePath::fail);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -17,6 +18,12 @@ enum class TrayEvent {
     MiddleRelease,
 };
 
+/// One entry of the icon's context menu: its text and what choosing it does.
+struct TrayMenuEntry {
+    QString text;
+    std::function<void()> chosen;
+};
+
 /// The desktop's notification area (system tray), holding at most one icon of this program.
 class INotificationArea {
 public:
@@ -30,6 +37,9 @@ public:
     virtual bool removeIcon() = 0;
     /// Receives what the user does to the icon, in the order it happens.
     virtual void setEventHandler(std::function<void(TrayEvent event)> handler) = 0;
+    /// Sets the entries of the menu the icon offers on the right button, in order; they last across
+    /// addIcon() and removeIcon().
+    virtual void setMenu(QList<TrayMenuEntry> entries) = 0;
 };
 
 } // namespace cw

@@ -93,6 +93,12 @@ void SpeechCommands::say() {
     c_.TextBox->setFocus();
 }
 
+void SpeechCommands::sayText(const QString& text) {
+    trace("say text entered", text.size());
+    character().Show();
+    character().Speak(buildSpeechRequest(c_.txtpitch->text(), c_.txtspeed->text(), text));
+}
+
 void SpeechCommands::noteTextChanged() {
     state_.TextChanged = true;
     forgetSpokenText();

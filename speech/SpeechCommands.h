@@ -33,6 +33,8 @@ public:
     /// Shows the character and speaks the fields and the text, framed by the reading gesture once the text
     /// has changed. While it is heard, the word being spoken is highlighted in the box.
     void say();
+    /// Shows the character and speaks `text` with the fields' pitch and speed; the text box is left as it is.
+    void sayText(const QString& text);
     /// Notes that the text box has changed since start-up; the spoken word is no longer highlighted.
     void noteTextChanged();
     /// Writes preset `index`'s pitch and speed into the fields between the writing gestures.

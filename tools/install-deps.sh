@@ -19,6 +19,8 @@ packages=(
     xvfb xauth pulseaudio pulseaudio-utils xdotool xclip x11-utils imagemagick sox trayer openbox libxtst-dev
     # tests only: the desktop's dark theme (GTK 3 platform theme with Adwaita:dark) for the contrast test
     qt6-gtk-platformtheme gnome-themes-extra
+    # the private session bus of the single-program tests, and the gdbus the desktop actions call
+    dbus-daemon libglib2.0-bin
     # tests only, never used at run time: festival writes the reference labels of the HTS voice
     # (tools/hts-reference-labels.sh), hts_engine synthesises from labels by hand
     festival htsengine

@@ -21,6 +21,7 @@ bool QtNotificationArea::addIcon(const QIcon& icon, const QString& tip) {
     icon_ = std::make_unique<QSystemTrayIcon>(icon);
     icon_->setToolTip(tip);
     connect(icon_.get(), &QSystemTrayIcon::activated, this, &QtNotificationArea::onActivated);
+    icon_->setContextMenu(menu_.get());
     icon_->show();
     return true;
 }
@@ -45,6 +46,22 @@ bool QtNotificationArea::removeIcon() {
 
 void QtNotificationArea::setEventHandler(std::function<void(TrayEvent)> handler) {
     handler_ = std::move(handler);
+}
+
+void QtNotificationArea::setMenu(QList<TrayMenuEntry> entries) {
+    auto menu = std::make_unique<QMenu>();
+    for (TrayMenuEntry& entry : entries) {
+        QAction* action = menu->addAction(entry.text);
+        connect(action, &QAction::triggered, this, [chosen = std::move(entry.chosen)] {
+            if (chosen) {
+                chosen();
+            }
+        });
+    }
+    if (icon_) {
+        icon_->setContextMenu(menu.get());
+    }
+    menu_ = std::move(menu);
 }
 
 void QtNotificationArea::onActivated(QSystemTrayIcon::ActivationReason reason) {

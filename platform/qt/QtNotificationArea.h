@@ -2,6 +2,7 @@
 
 #include "platform/NotificationArea.h"
 
+#include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <memory>
@@ -20,6 +21,7 @@ public:
     bool changeIcon(const QIcon& icon, const QString& tip) override;
     bool removeIcon() override;
     void setEventHandler(std::function<void(TrayEvent event)> handler) override;
+    void setMenu(QList<TrayMenuEntry> entries) override;
 
     /// The icon while it is shown, for tests and diagnostics.
     QSystemTrayIcon* icon() const { return icon_.get(); }
@@ -27,6 +29,7 @@ public:
 private:
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
+    std::unique_ptr<QMenu> menu_; // declared first: the icon refers to it while it lives
     std::unique_ptr<QSystemTrayIcon> icon_;
     std::function<void(TrayEvent)> handler_;
 };

@@ -1,7 +1,8 @@
-// The tray icon: its tip, and which events bring the main window back.
+// The tray icon: its tip, which events bring the main window back, and its context menu.
 #include "MainWindowHarness.h"
 #include "app/TrayIcon.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 using namespace cw;
@@ -92,6 +93,60 @@ private slots:
         QVERIFY(h.log.isEmpty());
         h.window->Form_MouseMove(200);
         QCOMPARE(h.window->state().LastTrayMessage, 200);
+    }
+
+    void theMenuOffersTheActions() {
+        MainWindowHarness h;
+        h.startUp();
+        QCOMPARE(h.tray.menuTexts(),
+                 (QStringList{QStringLiteral("Restore"), QStringLiteral("Say the clipboard"),
+                              QStringLiteral("Say the selection"), QStringLiteral("Stop"),
+                              QStringLiteral("Quit")}));
+    }
+
+    void restoreBringsTheWindowBack() {
+        MainWindowHarness h;
+        h.startUp();
+        h.window->showMinimized();
+        QVERIFY(h.tray.choose(QStringLiteral("Restore")));
+        QCOMPARE(h.log, QStringList{QStringLiteral("Show")});
+        QVERIFY(!h.window->isMinimized());
+    }
+
+    void sayTheClipboardSpeaksItsText() {
+        MainWindowHarness h;
+        h.startUp();
+        QVERIFY(h.tray.choose(QStringLiteral("Say the clipboard")));
+        h.clipboard.answerWith(QStringLiteral("copied"));
+        QCOMPARE(h.log, (QStringList{QStringLiteral("Show"),
+                                     QStringLiteral("Speak \\Pit=60\\\\Spd=100\\\\Chr=\\copied")}));
+    }
+
+    void sayTheSelectionSpeaksThePrimarySelection() {
+        MainWindowHarness h;
+        h.startUp();
+        QVERIFY(h.tray.choose(QStringLiteral("Say the selection")));
+        QVERIFY(h.clipboard.answerSelection(IClipboard::Selection::Primary, QStringLiteral("selected")));
+        QCOMPARE(h.log, (QStringList{QStringLiteral("Show"),
+                                     QStringLiteral("Speak \\Pit=60\\\\Spd=100\\\\Chr=\\selected")}));
+    }
+
+    void stopStopsTheCharacter() {
+        MainWindowHarness h;
+        h.startUp();
+        QVERIFY(h.tray.choose(QStringLiteral("Stop")));
+        QCOMPARE(h.log, QStringList{QStringLiteral("Stop")});
+    }
+
+    void quitEndsTheProgramAndTakesTheIconAway() {
+        MainWindowHarness h;
+        h.startUp();
+        QSignalSpy unloaded(h.window.get(), &CWmain::unloaded);
+        QVERIFY(h.tray.choose(QStringLiteral("Quit")));
+        QCOMPARE(unloaded.size(), 1);
+        QVERIFY(h.log.contains(QStringLiteral("NotifyIcon Delete")));
+        QVERIFY(!h.tray.shown);
+        QVERIFY(!h.window->isVisible());
     }
 };
 

@@ -35,6 +35,26 @@ public:
         return wasShown;
     }
     void setEventHandler(std::function<void(TrayEvent)> handler) override { handler_ = std::move(handler); }
+    void setMenu(QList<TrayMenuEntry> entries) override { menu = std::move(entries); }
+
+    /// The menu's entry texts, in order.
+    QStringList menuTexts() const {
+        QStringList texts;
+        for (const TrayMenuEntry& entry : menu) {
+            texts.append(entry.text);
+        }
+        return texts;
+    }
+    /// Chooses the menu entry with this text, as the user would; false when there is none.
+    bool choose(const QString& text) {
+        for (const TrayMenuEntry& entry : menu) {
+            if (entry.text == text && entry.chosen) {
+                entry.chosen();
+                return true;
+            }
+        }
+        return false;
+    }
 
     /// Delivers an event as the tray would.
     void send(TrayEvent event) {
@@ -48,6 +68,8 @@ public:
     bool shown = false;
     /// The icon and tip of every Add and Change, in order.
     QList<Shown> records;
+    /// The context menu's entries, as last set.
+    QList<TrayMenuEntry> menu;
 
 private:
     QStringList& log_;

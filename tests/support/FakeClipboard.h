@@ -8,8 +8,8 @@
 namespace cw::test {
 
 /// A clipboard a test controls: reads stay pending until the test answers them, so a test can model a slow,
-/// failing or hanging clipboard owner; the same holds for the primary selection and dropped text. copy() models
-/// another program copying a text; clears are logged into a shared log ("Clipboard clear").
+/// failing or hanging clipboard owner; the same holds for the primary selection and dropped text. copy()
+/// models another program copying a text; clears are logged into a shared log ("Clipboard clear").
 class FakeClipboard : public IClipboard {
 public:
     explicit FakeClipboard(QStringList& log) : log_(log) {}

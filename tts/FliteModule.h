@@ -107,16 +107,17 @@ struct FliteModuleApi {
     /// the engine's vocoder cannot be used.
     void* (*htsNewVocoder)(const HtsFrames& frames, FliteStatus& status);
     /// Makes frame `frame` of `frames` into framePeriod samples in `out`, with the all-pass constant `alpha`
-    /// and the postfilter `beta`. Frames go in order.
-    void (*htsVocode)(void* vocoder, const HtsFrames& frames, int frame, double alpha, double beta,
-                      qint16* out);
+    /// and the postfilter `beta`; unless `voiced`, the frame is excited by noise whatever its pitch. Frames
+    /// go in order.
+    void (*htsVocode)(void* vocoder, const HtsFrames& frames, int frame, bool voiced, double alpha,
+                      double beta, qint16* out);
     void (*htsFreeVocoder)(void* vocoder);
     /// The whole sentence the engine's own way, for checking htsVocode against (all its samples in `out`).
     FliteStatus (*htsEngineWaveform)(void* engine, const QList<QByteArray>& labels, const HtsControl& control,
                                      std::vector<qint16>& out);
 };
 
-inline constexpr int kFliteModuleApiVersion = 4;
+inline constexpr int kFliteModuleApiVersion = 5;
 
 /// The module's one exported symbol: a function returning its FliteModuleApi.
 inline constexpr char kFliteModuleEntry[] = "cw_flite_module";

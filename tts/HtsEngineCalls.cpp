@@ -170,14 +170,15 @@ void* htsNewVocoder(const HtsFrames& frames, FliteStatus& status) {
     return vocoder.release();
 }
 
-void htsVocode(void* handle, const HtsFrames& frames, int frame, double alpha, double beta, qint16* out) {
+void htsVocode(void* handle, const HtsFrames& frames, int frame, bool voiced, double alpha, double beta,
+               qint16* out) {
     auto* vocoder = static_cast<Vocoder*>(handle);
     const std::size_t width = std::size_t(frames.order) + 1;
     std::copy_n(frames.spectrum.begin() + std::ptrdiff_t(std::size_t(frame) * width), width,
                 vocoder->spectrum.begin());
-    HTS_Vocoder_synthesize(vocoder->state.data(), std::size_t(frames.order), frames.logF0[std::size_t(frame)],
-                           vocoder->spectrum.data(), 0, nullptr, alpha, beta, 1.0, vocoder->samples.data(),
-                           nullptr);
+    const double logF0 = voiced ? frames.logF0[std::size_t(frame)] : HtsFrames::kUnvoiced;
+    HTS_Vocoder_synthesize(vocoder->state.data(), std::size_t(frames.order), logF0, vocoder->spectrum.data(),
+                           0, nullptr, alpha, beta, 1.0, vocoder->samples.data(), nullptr);
     std::transform(vocoder->samples.begin(), vocoder->samples.end(), out, toSample);
 }
 

@@ -56,12 +56,7 @@ public:
                             qint64(frames.frames()) * frames.framePeriod),
           frames_(std::move(frames)), vocoder_(std::move(vocoder)), noiseVocoder_(std::move(noiseVocoder)),
           alpha_(alpha), loudness_(loudness), frame_(std::size_t(frames_.framePeriod)),
-          noise_(std::size_t(frames_.framePeriod)), bands_(kNoiseAboveHz, frames_.sampleRate) {
-        if (noiseVocoder_) {
-            noiseFrames_ = frames_;
-            std::fill(noiseFrames_.logF0.begin(), noiseFrames_.logF0.end(), HtsFrames::kUnvoiced);
-        }
-    }
+          noise_(std::size_t(frames_.framePeriod)), bands_(kNoiseAboveHz, frames_.sampleRate) {}
 
 private:
     void produce(qint64 from, qint64 count, qint16* out) override {
@@ -71,9 +66,9 @@ private:
             if (frame != madeFrame_) {
                 // Frames skipped over are never made; the vocoders go on from the last one they made.
                 const FliteModuleApi& api = *fliteModule().api;
-                api.htsVocode(vocoder_.get(), frames_, frame, alpha_, 0.0, frame_.data());
+                api.htsVocode(vocoder_.get(), frames_, frame, true, alpha_, 0.0, frame_.data());
                 if (noiseVocoder_) {
-                    api.htsVocode(noiseVocoder_.get(), noiseFrames_, frame, alpha_, 0.0, noise_.data());
+                    api.htsVocode(noiseVocoder_.get(), frames_, frame, false, alpha_, 0.0, noise_.data());
                     bands_.mix(frame_, noise_);
                 }
                 madeFrame_ = frame;
@@ -89,7 +84,6 @@ private:
     }
 
     HtsFrames frames_;
-    HtsFrames noiseFrames_; ///< the same frames, none voiced
     Vocoder vocoder_;
     Vocoder noiseVocoder_;
     double alpha_;

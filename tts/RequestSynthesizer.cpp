@@ -37,8 +37,12 @@ std::pair<int, int> wordAround(const QString& text, int at) {
 RequestSynthesizer::RequestSynthesizer(const Voice& voice, ParsedRequest request)
     : voice_(voice), request_(std::move(request)) {}
 
-std::vector<qint16> RequestSynthesizer::readSentence(qint64 max) {
-    std::vector<qint16> samples = sentence_->read(std::min(max, sentenceStop_ - sentence_->position()));
+void RequestSynthesizer::readInto(std::vector<qint16>& samples, qint64 max) {
+    const std::vector<qint16> more = sentence_->read(std::min(max, sentenceStop_ - sentence_->position()));
+    samples.insert(samples.end(), more.begin(), more.end());
+}
+
+std::vector<qint16> RequestSynthesizer::finishPiece(std::vector<qint16> samples) {
     applyVolume(samples, sentenceVolume_);
     if (sentence_->position() >= sentenceStop_) {
         sentence_.reset();
@@ -50,7 +54,9 @@ SynthChunk RequestSynthesizer::next() {
     SynthChunk chunk;
     if (sentence_) {
         // The rest of a sentence, a tenth of a second at a time: Stop is never far from the next check.
-        chunk.samples = readSentence(std::max<qint64>(sampleRate() / 10, sentence_->ready()));
+        std::vector<qint16> samples;
+        readInto(samples, std::max<qint64>(sampleRate() / 10, sentence_->ready()));
+        chunk.samples = finishPiece(std::move(samples));
         position_ += qint64(chunk.samples.size());
         return chunk;
     }
@@ -136,7 +142,8 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         // The first piece is small, so it is heard at once, and lasts (40 ms) until the next is made; what
         // the voice has made already comes with it.
         const qint64 firstPiece = std::max<qint64>(sampleRate() / 25, sentence_->ready());
-        std::vector<qint16> samples = sentence_->read(std::min(firstPiece, sentenceStop_ - trim));
+        std::vector<qint16> samples;
+        readInto(samples, firstPiece);
         if (!audioYet_) {
             // The first phone may open with its own near-silence too (the closure of a "t" or a "p", the
             // breath of an "h", a murmur under 1 % of full scale, up to a quarter of a second of it): nobody
@@ -147,9 +154,7 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
             const auto loud = [](qint16 sample) { return std::abs(int(sample)) > kInaudible; };
             while (std::none_of(samples.begin(), samples.end(), loud) &&
                    sentence_->position() < sentenceStop_ && qint64(samples.size()) < sampleRate() / 4) {
-                const std::vector<qint16> more = sentence_->read(
-                    std::min<qint64>(sampleRate() / 50, sentenceStop_ - sentence_->position()));
-                samples.insert(samples.end(), more.begin(), more.end());
+                readInto(samples, sampleRate() / 50);
             }
             const auto firstSound = std::find_if(samples.begin(), samples.end(), loud);
             const qint64 quiet = std::max<qint64>(0, qint64(firstSound - samples.begin()) - leadIn);
@@ -159,10 +164,8 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
             }
         }
         // What is heard first must last until the next piece is made, or the output runs dry for a moment.
-        if (qint64(samples.size()) < firstPiece && sentence_->position() < sentenceStop_) {
-            const std::vector<qint16> more = sentence_->read(
-                std::min(firstPiece - qint64(samples.size()), sentenceStop_ - sentence_->position()));
-            samples.insert(samples.end(), more.begin(), more.end());
+        if (qint64(samples.size()) < firstPiece) {
+            readInto(samples, firstPiece - qint64(samples.size()));
         }
         const qint64 length = std::max<qint64>(0, sentenceStop_ - trim);
         audioYet_ = audioYet_ || length > 0;
@@ -188,11 +191,7 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
                                               wordEnd - wordStart};
         }
         timing.length = length;
-        applyVolume(samples, sentenceVolume_);
-        chunk.samples = std::move(samples);
-        if (sentence_->position() >= sentenceStop_) {
-            sentence_.reset();
-        }
+        chunk.samples = finishPiece(std::move(samples));
     }
     if (piece.mapped && timing.words.isEmpty() && piece.balloonLength > 0) {
         timing.words << ChunkTiming::Word{0, from, piece.balloonStart, piece.balloonLength};

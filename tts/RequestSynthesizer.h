@@ -37,8 +37,10 @@ public:
 
 private:
     SynthChunk nextText(const SpeechPiece& piece);
-    /// The next piece of the sentence being made.
-    std::vector<qint16> readSentence(qint64 max);
+    /// Appends up to `max` more samples of the sentence being made, never past where it stops.
+    void readInto(std::vector<qint16>& samples, qint64 max);
+    /// A piece of the sentence made ready to hear (its volume); lets go of the sentence once it is all read.
+    std::vector<qint16> finishPiece(std::vector<qint16> samples);
 
     const Voice& voice_;
     std::unique_ptr<SentenceSynthesis> sentence_; ///< the sentence whose samples are still being made

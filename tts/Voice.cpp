@@ -37,18 +37,18 @@ Utterance Voice::synthesize(const QString& text, const VoiceSettings& voice) con
 }
 
 QStringList voiceNames() {
-    QStringList names;
-    if (HtsVoice::available()) {
-        names << HtsVoice::kName;
-    } else {
-        static bool logged = false;
-        if (!std::exchange(logged, true)) {
-            qCInfo(lcTts).noquote() << "the natural voice's file" << HtsVoice::voiceFile()
-                                    << "is not installed (package festvox-us-slt-hts): speaking with"
-                                    << FliteVoice::names().front();
+    // Looked for once per process, from whichever thread asks first: the choice, and its one log line, hold
+    // for the program's life.
+    static const QStringList names = [] {
+        if (HtsVoice::available()) {
+            return QStringList{HtsVoice::kName} + FliteVoice::names();
         }
-    }
-    return names + FliteVoice::names();
+        qCInfo(lcTts).noquote() << "the natural voice's file" << HtsVoice::voiceFile()
+                                << "is not installed (package festvox-us-slt-hts): speaking with"
+                                << FliteVoice::names().front();
+        return FliteVoice::names();
+    }();
+    return names;
 }
 
 std::unique_ptr<Voice> makeVoice(const QString& name) {

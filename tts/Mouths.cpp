@@ -28,4 +28,9 @@ Mouth mouthForPhone(QByteArrayView phone) {
     return phone.isEmpty() || phone == "h#" || phone == "brth" ? Mouth::Closed : Mouth::Wide2;
 }
 
+Mouth mouthForIpa(QByteArrayView phoneme) {
+    // Placeholder until the IPA table lands: every phoneme half open.
+    return phoneme.isEmpty() ? Mouth::Closed : Mouth::Wide2;
+}
+
 } // namespace cw::tts

@@ -170,7 +170,8 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         const qint64 length = std::max<qint64>(0, sentenceStop_ - trim);
         audioYet_ = audioYet_ || length > 0;
         for (const auto& phone : phones) {
-            timing.phones << ChunkTiming::Phone{phone.name, std::clamp<qint64>(phone.end - trim, 0, length)};
+            timing.phones << ChunkTiming::Phone{phone.name, std::clamp<qint64>(phone.end - trim, 0, length),
+                                                phone.ipa};
         }
         int cursor = 0;
         for (const auto& token : sentence_->tokens()) {
@@ -181,12 +182,21 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
                 }
                 continue;
             }
-            const int found = token.name.isEmpty() ? -1 : int(spoken.text.indexOf(token.name, cursor));
+            // A voice that knows where its word stands says so (a word of a text with no spaces between its
+            // words, as Chinese is written); otherwise the word is looked for after the one before it.
+            const int found = token.textStart >= 0 && token.textStart < spoken.text.size() ? token.textStart
+                              : token.name.isEmpty()                                       ? -1
+                                                     : int(spoken.text.indexOf(token.name, cursor));
             if (found < 0) {
                 continue;
             }
-            cursor = found + int(token.name.size());
-            const auto [wordStart, wordEnd] = wordAround(text, spoken.origin[found]);
+            cursor = found + int(token.textStart >= 0 ? token.textLength : token.name.size());
+            auto [wordStart, wordEnd] = wordAround(text, spoken.origin[found]);
+            if (token.textStart >= 0) {
+                const int last = std::clamp(found + token.textLength, found + 1, int(spoken.text.size())) - 1;
+                wordStart = spoken.origin[found];
+                wordEnd = std::max(wordStart + 1, spoken.origin[last] + 1);
+            }
             timing.words << ChunkTiming::Word{start, from + wordStart, piece.balloonStart + from + wordStart,
                                               wordEnd - wordStart};
         }

@@ -10,7 +10,7 @@ QList<TimelineEvent> chunkTimeline(const ChunkTiming& timing, qint64 offset, Mou
     QList<TimelineEvent> events;
     qint64 phoneStart = 0;
     for (const auto& phone : timing.phones) {
-        const Mouth shape = mouthForPhone(phone.name);
+        const Mouth shape = phone.ipa ? mouthForIpa(phone.name) : mouthForPhone(phone.name);
         if (shape != mouth && phone.end > phoneStart) {
             TimelineEvent e;
             e.kind = TimelineEvent::Kind::Mouth;

@@ -27,8 +27,9 @@ struct TimelineEvent {
 /// Timings of one synthesised chunk, in samples from the chunk's first sample.
 struct ChunkTiming {
     struct Phone {
-        QByteArray name;
+        QByteArray name; ///< flite's US English phone name, or an IPA symbol (UTF-8) when `ipa`
         qint64 end = 0;
+        bool ipa = false;
     };
     struct Word {
         qint64 start = 0;

@@ -15,6 +15,10 @@ struct Utterance {
     struct Token {
         QString name; ///< the token's text without its punctuation
         qint64 start = 0;
+        /// Where the token stands in the text the voice was given (UTF-16 units), for voices that know it;
+        /// -1 when only its name is known.
+        int textStart = -1;
+        int textLength = 0;
     };
     std::vector<qint16> samples;
     QList<ChunkTiming::Phone> phones; ///< ends in samples

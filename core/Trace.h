@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLoggingCategory>
+#include <QString>
 
 namespace cw {
 
@@ -11,6 +12,8 @@ Q_DECLARE_LOGGING_CATEGORY(lcTrace)
 /// Logs one step with the monotonic time in milliseconds (three decimals), when the trace is on. Safe from
 /// any thread; costs one check when the trace is off.
 void trace(const char* step, qint64 detail = -1);
+/// Logs one step with words that say more of it.
+void trace(const char* step, const QString& detail);
 
 /// Whether the trace is on (so callers can skip work that only feeds it).
 inline bool tracing() {

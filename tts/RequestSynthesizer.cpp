@@ -1,6 +1,7 @@
 #include "RequestSynthesizer.h"
 
 #include "TextChunks.h"
+#include "core/Trace.h"
 
 #include <algorithm>
 
@@ -14,7 +15,9 @@ bool hasSomethingToSay(const QString& text) {
 /// Whether `text` ends a sentence or a clause, where flite's own pause belongs.
 bool endsClause(const QString& text) {
     const QString t = text.trimmed();
-    return t.isEmpty() || QStringLiteral(".!?;:,").contains(t.back()) || text.endsWith(u'\n') ||
+    return t.isEmpty() ||
+           QStringLiteral(".!?;:,\u3002\uFF01\uFF1F\u3001\uFF0C\u061F\u060C\u0964").contains(t.back()) ||
+           text.endsWith(u'\n') ||
            (t.size() > 1 && QStringLiteral("\"')").contains(t.back()) &&
             QStringLiteral(".!?;:,").contains(t[t.size() - 2]));
 }
@@ -36,6 +39,38 @@ std::pair<int, int> wordAround(const QString& text, int at) {
 
 RequestSynthesizer::RequestSynthesizer(const Voice& voice, ParsedRequest request)
     : voice_(voice), request_(std::move(request)) {}
+
+RequestSynthesizer::RequestSynthesizer(const Voice& voice, ParsedRequest request, FindLanguage findLanguage,
+                                       QString startLanguage)
+    : voice_(voice), request_(std::move(request)), findLanguage_(std::move(findLanguage)),
+      paragraphLanguage_(std::move(startLanguage)) {}
+
+QString RequestSynthesizer::languageAt(const SpeechPiece& piece, int from) {
+    if (!findLanguage_ || piece.mapped || !paragraphStarts_) {
+        return paragraphLanguage_;
+    }
+    paragraphStarts_ = false;
+    // The paragraph runs to the next line break; only so much of it is handed over as tells its language.
+    constexpr int kLookAt = 2000;
+    const qsizetype lineEnd = piece.spoken.indexOf(u'\n', from);
+    const qsizetype end = std::min<qsizetype>(lineEnd < 0 ? piece.spoken.size() : lineEnd, from + kLookAt);
+    const ParagraphLanguage found = findLanguage_(QStringView(piece.spoken).mid(from, end - from));
+    if (!found.language.isEmpty()) {
+        paragraphLanguage_ = found.language;
+    }
+    if (tracing()) {
+        VoiceSettings settings = piece.voice;
+        settings.language = piece.voice.language.isEmpty() ? paragraphLanguage_ : piece.voice.language;
+        trace("paragraph language",
+              QStringLiteral("%1 (%2, %3%4) voice %5")
+                  .arg(found.language.isEmpty() ? QStringLiteral("?") : found.language)
+                  .arg(found.byScript ? QStringLiteral("by script") : QStringLiteral("by letters"))
+                  .arg(found.confidence, 0, 'f', 2)
+                  .arg(found.language.isEmpty() ? QStringLiteral(", kept ") + paragraphLanguage_ : QString())
+                  .arg(voice_.nameFor(settings)));
+    }
+    return paragraphLanguage_;
+}
 
 void RequestSynthesizer::readInto(std::vector<qint16>& samples, qint64 max) {
     const std::vector<qint16> more = sentence_->read(std::min(max, sentenceStop_ - sentence_->position()));
@@ -112,9 +147,22 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
 
     std::unique_ptr<SentenceSynthesis> sentence;
     SpokenText spoken;
+    // A line break ends a paragraph: the chunk after it starts a new one.
+    const auto firstLetter = std::find_if(text.begin(), text.end(), [](QChar c) { return !c.isSpace(); });
+    paragraphStarts_ = paragraphStarts_ || std::find(text.begin(), firstLetter, u'\n') != firstLetter;
+    const QString language = languageAt(piece, from + int(firstLetter - text.begin()));
+    qsizetype lastLetter = text.size();
+    while (lastLetter > 0 && text[lastLetter - 1].isSpace()) {
+        --lastLetter;
+    }
+    paragraphStarts_ = text.indexOf(u'\n', lastLetter) >= 0;
     if (hasSomethingToSay(text)) {
         spoken = spokenForm(text, piece.voice.context);
-        sentence = voice_.begin(spoken.text, piece.voice);
+        VoiceSettings settings = piece.voice;
+        if (settings.language.isEmpty()) {
+            settings.language = language;
+        }
+        sentence = voice_.begin(spoken.text, settings);
         characters_ += spoken.text.size();
     }
     if (sentence) {

@@ -5,6 +5,8 @@
 #include "Voice.h"
 
 #include <QList>
+#include <QStringView>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,12 +18,26 @@ struct SynthChunk {
     QList<TimelineEvent> events; ///< samples counted from the request's start
 };
 
+/// What was found of a paragraph's language.
+struct ParagraphLanguage {
+    QString language;      ///< "fr", "de", ...; empty when it could not be told
+    double confidence = 0; ///< 0..1
+    bool byScript = false; ///< its letters settled it (Cyrillic, Han, ...)
+};
+/// Finds the language of a paragraph; looks at a bounded part of it, so a long paragraph costs no more.
+using FindLanguage = std::function<ParagraphLanguage(QStringView paragraph)>;
+
 /// Turns a parsed request into audio a sentence (or clause) at a time, and each sentence into pieces as the
 /// voice makes them, so the first samples of a long text come as soon as those of a short one and nothing is
 /// synthesised far ahead of the listener. A sentence's events all come with its first piece.
 class RequestSynthesizer {
 public:
     RequestSynthesizer(const Voice& voice, ParsedRequest request);
+    /// Finds each paragraph's language as the paragraph is reached (a paragraph ahead of the listener, never
+    /// the whole text at once) and speaks it in that language, unless a tag set one. A paragraph whose
+    /// language cannot be told keeps the one before it; the first keeps `startLanguage`.
+    RequestSynthesizer(const Voice& voice, ParsedRequest request, FindLanguage findLanguage,
+                       QString startLanguage);
 
     /// Whether every piece has been synthesised.
     bool atEnd() const { return piece_ >= request_.pieces.size() && !sentence_; }
@@ -37,6 +53,8 @@ public:
 
 private:
     SynthChunk nextText(const SpeechPiece& piece);
+    /// The language the chunk of `piece` starting at `from` is spoken in; finds a new paragraph's.
+    QString languageAt(const SpeechPiece& piece, int from);
     /// Appends up to `max` more samples of the sentence being made, never past where it stops.
     void readInto(std::vector<qint16>& samples, qint64 max);
     /// A piece of the sentence made ready to hear (its volume); lets go of the sentence once it is all read.
@@ -54,6 +72,9 @@ private:
     Mouth mouth_ = Mouth::Closed;
     bool audioYet_ = false;
     bool joinNext_ = false; ///< the next chunk continues this one: no silence between them
+    FindLanguage findLanguage_;
+    QString paragraphLanguage_;   ///< found for the paragraph being spoken
+    bool paragraphStarts_ = true; ///< the next text chunk begins a paragraph
 };
 
 /// Scales samples by a volume of 0 (silent) to 65535 (unchanged). Pure.

@@ -1,5 +1,6 @@
 #include "SpeechEngine.h"
 
+#include "Languages.h"
 #include "PcmStream.h"
 #include "RequestSynthesizer.h"
 #include "SilentOutput.h"
@@ -74,10 +75,13 @@ public:
 private:
     void run() {
         std::map<QString, std::unique_ptr<Voice>> voices;
+        // Languages are found as each paragraph is reached; what that needs is loaded when first asked.
+        const FindLanguage findLanguage = paragraphLanguageFinder();
+        const QString startLanguage = startingLanguage();
         if (!warmVoice_.isEmpty()) {
             // A word begun and thrown away loads the voice, the lexicon and the synthesiser's code.
             auto& voice = voices[warmVoice_];
-            voice = makeVoice(warmVoice_);
+            voice = makeSpeakingVoice(warmVoice_);
             if (const auto sentence = voice->begin(QStringLiteral("Hi."), VoiceSettings{});
                 sentence && !sentence->read(voice->sampleRate() / 100).empty()) {
                 trace("voice ready");
@@ -97,9 +101,9 @@ private:
             }
             auto& voice = voices[job.voice];
             if (!voice) {
-                voice = makeVoice(job.voice);
+                voice = makeSpeakingVoice(job.voice);
             }
-            RequestSynthesizer synth(*voice, std::move(job.request));
+            RequestSynthesizer synth(*voice, std::move(job.request), findLanguage, startLanguage);
             bool first = true;
             while (!synth.atEnd() && job.stream->waitForRoom()) {
                 SynthChunk chunk = synth.next();

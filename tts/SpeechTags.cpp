@@ -1,12 +1,15 @@
 #include "SpeechTags.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <optional>
 
 namespace cw::tts {
 namespace {
 
-const QStringList kKnownTags = {"pit", "spd", "vol", "chr", "pau", "emp", "rst", "map", "mrk", "ctx", "lst"};
+const QStringList kKnownTags = {"pit", "spd", "vol", "chr", "pau", "emp",
+                                "rst", "map", "mrk", "ctx", "lst", "lng"};
 
 /// A tag as written: its name and its value, quoted parts decoded.
 struct RawTag {
@@ -192,6 +195,15 @@ private:
                 voice_.context = ReadingContext::Email;
             } else if (w == u"unknown") {
                 voice_.context = ReadingContext::Unknown;
+            }
+        } else if (tag.name == u"lng") {
+            // A language code ("fr", "pt-BR"): letters, digits and hyphens; "Auto" finds it again.
+            const QString w = word(tag).value_or(QString()).trimmed().toLower();
+            static const QRegularExpression code(QStringLiteral("^[a-z]{2,3}(-[a-z0-9]{1,8}){0,2}$"));
+            if (w == u"auto") {
+                voice_.language.clear();
+            } else if (code.match(w).hasMatch()) {
+                voice_.language = w;
             }
         } else if (tag.name == u"emp") {
             emphasisPending_ = true;

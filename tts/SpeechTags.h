@@ -18,6 +18,8 @@ struct VoiceSettings {
     VoiceCharacter character = VoiceCharacter::Normal;
     ReadingContext context = ReadingContext::Unknown;
     bool emphasis = false; ///< the piece is one stressed word
+    /// The language to speak in ("fr", "de"); empty: found for each paragraph.
+    QString language;
 
     friend bool operator==(const VoiceSettings&, const VoiceSettings&) = default;
 };

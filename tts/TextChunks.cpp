@@ -6,11 +6,21 @@ namespace cw::tts {
 namespace {
 
 bool isSentenceEnd(QChar c) {
-    return c == u'.' || c == u'!' || c == u'?';
+    return c == u'.' || c == u'!' || c == u'?' || c == QChar(0x061F) /* Arabic ? */ ||
+           c == QChar(0x0964) /* Devanagari full stop */;
+}
+
+/// Full stops of scripts written without spaces (Chinese, Japanese): a sentence ends there, space or none.
+bool isWideSentenceEnd(QChar c) {
+    return c == QChar(0x3002) || c == QChar(0xFF01) || c == QChar(0xFF1F) || c == QChar(0xFF0E);
 }
 
 bool isClauseEnd(QChar c) {
     return c == u',' || c == u';' || c == u':' || c == QChar(0x2014);
+}
+
+bool isWideClauseEnd(QChar c) {
+    return c == QChar(0x3001) || c == QChar(0xFF0C) || c == QChar(0xFF1B) || c == QChar(0xFF1A);
 }
 
 /// Just past the whitespace that follows `at`.
@@ -34,10 +44,10 @@ int chunkEnd(const QString& text, int from, int maxLength) {
     for (int i = from; i < limit; ++i) {
         const QChar c = text[i];
         const bool followedBySpace = i + 1 >= size || text[i + 1].isSpace();
-        if ((isSentenceEnd(c) && followedBySpace) || c == u'\n') {
+        if ((isSentenceEnd(c) && followedBySpace) || isWideSentenceEnd(c) || c == u'\n') {
             return skipSpace(text, i + 1);
         }
-        if (isClauseEnd(c) && followedBySpace) {
+        if ((isClauseEnd(c) && followedBySpace) || isWideClauseEnd(c)) {
             lastClause = i + 1;
         } else if (c.isSpace() && i > from) {
             lastSpace = i;

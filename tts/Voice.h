@@ -66,6 +66,12 @@ public:
     virtual ~Voice() = default;
 
     virtual QString name() const = 0;
+    /// The name of the voice that speaks with `voice` (a voice that hands languages on names the one it hands
+    /// `voice.language` to).
+    virtual QString nameFor(const VoiceSettings& voice) const {
+        Q_UNUSED(voice);
+        return name();
+    }
     virtual int sampleRate() const = 0;
     /// The pitch and speed the voice has when nothing sets them.
     virtual int naturalPitchHz() const = 0;

@@ -280,6 +280,44 @@ int main(int argc, char** argv) {
                     median(afterPause));
     }
 
+    // Each paragraph in its own language: the first request in a language loads its voice (eSpeak NG's,
+    // on the synthesis thread), later ones find it ready.
+    struct LanguageSample {
+        const char* name;
+        QString text;
+    };
+    const std::vector<LanguageSample> languages = {
+        {"English", QStringLiteral("The weather was fine, so we walked along the river to the old mill.")},
+        {"German", QStringLiteral("Das Wetter war schön, also gingen wir am Fluss entlang zur alten Mühle.")},
+        {"Japanese", QStringLiteral("天気が良かったので、私たちは川に沿って古い水車小屋まで歩きました。")},
+    };
+    for (const LanguageSample& sample : languages) {
+        std::vector<double> heardMs;
+        double firstMs = -1;
+        for (int i = 0; i < 6 && recording; ++i) {
+            QSignalSpy finished(&engine, &SpeechEngine::finished);
+            const qint64 asked = clock.nsecsElapsed();
+            engine.speak(sample.text);
+            QTest::qWait(1500);
+            engine.stop();
+            finished.wait(5000);
+            QTest::qWait(300);
+            const qint64 heard = recorder.firstLoudAfter(asked);
+            const double ms = heard < 0 ? -1.0 : (heard - asked) / 1e6;
+            if (i == 0) {
+                firstMs = ms;
+            } else if (ms >= 0) {
+                heardMs.push_back(ms);
+            }
+        }
+        if (recording) {
+            std::printf("%s paragraph, request to first audible sample: first in the language %.1f ms, then "
+                        "median %.1f ms (%zu of 5 heard)\n",
+                        sample.name, firstMs, median(heardMs), heardMs.size());
+        }
+    }
+    std::printf("peak memory with English, German and Japanese spoken: %ld MB\n", peakRssKb() / 1024);
+
     std::vector<double> silences;
     for (int i = 0; i < 5 && recording; ++i) {
         QSignalSpy finished(&engine, &SpeechEngine::finished);
@@ -299,6 +337,26 @@ int main(int argc, char** argv) {
                     *std::max_element(silences.begin(), silences.end()));
     }
 
+    {
+        // A megabyte in three languages, a paragraph each in turn.
+        QString mixed;
+        while (mixed.size() < 1024 * 1024) {
+            mixed += QStringLiteral("Bonjour à tous, nous allons lire un long texte ensemble ce soir.\n"
+                                    "Guten Abend, wir lesen heute gemeinsam einen langen Text.\n"
+                                    "Good evening, tonight we read a long text together.\n");
+        }
+        QSignalSpy finished(&engine, &SpeechEngine::finished);
+        const qint64 asked = clock.nsecsElapsed();
+        engine.speak(mixed);
+        QTest::qWait(3000);
+        const SpeechStatistics s = engine.statistics();
+        engine.stop();
+        finished.wait(5000);
+        const qint64 heard = recording ? recorder.firstLoudAfter(asked) : -1;
+        std::printf("1 MB in French, German and English: first samples after %.2f ms, first audible after "
+                    "%.1f ms; peak memory %ld MB\n",
+                    s.nsToFirstSamples / 1e6, heard < 0 ? -1.0 : (heard - asked) / 1e6, peakRssKb() / 1024);
+    }
     {
         QString huge;
         while (huge.size() < 1024 * 1024) {

@@ -49,7 +49,7 @@ QString HelpWindow::helpText(const QString& title) {
 <h2>@TITLE@ Help</h2>
 <p>@TITLE@ reads text aloud: the genie speaks it in a speech balloon.</p>
 <p><a href="#speak">Making the genie speak</a> &middot; <a href="#voice">Pitch, speed and presets</a> &middot;
-<a href="#clipboard">Reading what you copy</a> &middot; <a href="#buttons">Buttons and keys</a> &middot;
+<a href="#languages">Languages</a> &middot; <a href="#clipboard">Reading what you copy</a> &middot; <a href="#buttons">Buttons and keys</a> &middot;
 <a href="#anywhere">Speaking from any program</a> &middot; <a href="#tags">Speech tags</a></p>
 
 <h3><a name="speak"></a>Making the genie speak</h3>
@@ -72,6 +72,15 @@ Type up to three digits into either field; the values take effect with the next 
 <tr><td align="center">3</td><td align="right">200</td><td align="right">250</td></tr>
 <tr><td align="center">4</td><td align="right">300</td><td align="right">50</td></tr>
 </table>
+
+<h3><a name="languages"></a>Languages</h3>
+<p>The genie reads every paragraph in its own language, which he finds by himself: from its letters' script
+(Cyrillic, Greek, Arabic, Hebrew, Chinese, Japanese, Korean, Devanagari and more) and, for text in the Latin
+alphabet, from how often its letters come together. English is read with his own voice; every other language
+with the eSpeak NG voice for it, more than a hundred languages, at the same pitch and speed. A paragraph too
+short to tell (a greeting, a number, a web address) is read in the language of the paragraph before it; the
+first one in your desktop's language. To choose the language yourself, put a <b>\Lng</b> tag in front of the
+text (see <a href="#tags">Speech tags</a>).</p>
 
 <h3><a name="clipboard"></a>Reading what you copy</h3>
 <p>Tick <b>Automatically Paste Text From Windows Clipboard</b> (Alt+P) to have the text you copy in any other
@@ -134,6 +143,8 @@ overrides them.</p>
 <td>First part.\Mrk=1\ Second part.</td></tr>
 <tr><td>\Ctx="<i>kind</i>"\</td><td>How to read what follows: "Address", "E-mail" or "Unknown".</td>
 <td>\Ctx="E-mail"\Write to support@chatterwisp.example.com</td></tr>
+<tr><td>\Lng="<i>code</i>"\</td><td>Reads what follows in that language (a code such as "fr", "de",
+"pt-br"); "Auto" lets the genie find it again.</td><td>\Lng="fr"\Chat</td></tr>
 <tr><td>\Lst\</td><td>Typed on its own: says the previous text again.</td>
 <td>\Lst\</td></tr>
 </table>

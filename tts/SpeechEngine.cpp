@@ -220,9 +220,11 @@ void SpeechEngine::setDefaults(const QString& voice, int pitchHz, int wordsPerMi
 }
 
 void SpeechEngine::setLanguageID(int languageId) {
-    // Only US English voices are built in: every language speaks with them, so text is never lost.
+    // The genie's own voice is US English; every other language is found paragraph by paragraph.
     if (languageId != kUsEnglish) {
-        qCInfo(lcTts) << "language" << languageId << "has no voice of its own; speaking US English";
+        qCInfo(lcTts)
+            << "language" << languageId
+            << "is not the genie's own: his voice stays US English, other languages are found in the text";
     }
     d->languageId = languageId;
 }

@@ -211,7 +211,16 @@ void BalloonWindow::paintEvent(QPaintEvent*) {
     for (int i = first_; i < first_ + visibleLines() && i < int(lines_.size()); ++i) {
         const Line& l = lines_[i];
         const int audible = std::clamp(shown_ - l.start, 0, l.length);
-        p.drawText(QPoint(int(body.left()) + kPadding, y), text_.mid(l.start, audible));
+        const QString heard = text_.mid(l.start, audible);
+        // A line of Arabic or Hebrew is read from the right: it stands at the right edge and its words
+        // appear from there.
+        if (text_.mid(l.start, l.length).isRightToLeft()) {
+            p.setLayoutDirection(Qt::RightToLeft);
+            p.drawText(QPoint(int(body.right()) - kPadding - fm.horizontalAdvance(heard), y), heard);
+            p.setLayoutDirection(Qt::LeftToRight);
+        } else {
+            p.drawText(QPoint(int(body.left()) + kPadding, y), heard);
+        }
         y += fm.lineSpacing();
     }
 }

@@ -358,6 +358,66 @@ private slots:
         QCOMPARE(balloon.visibleLines(), 1);
     }
 
+    void theFirstWordHeardStandsWhereItsScriptIsRead_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("firstWord");
+        QTest::addColumn<bool>("fromTheRight");
+        QTest::newRow("Latin") << QStringLiteral(
+                                      "Hello everybody, we are going to read a long text together now")
+                               << 5 << false;
+        QTest::newRow("Hebrew") << QStringLiteral("שלום לכולם, אנחנו הולכים לקרוא עכשיו טקסט ארוך ביחד") << 4
+                                << true;
+        QTest::newRow("Arabic") << QStringLiteral("مرحبا بالجميع، سنقرأ الآن نصا طويلا معا في هذا المساء")
+                                << 5 << true;
+    }
+    void theFirstWordHeardStandsWhereItsScriptIsRead() {
+        QFETCH(QString, text);
+        QFETCH(int, firstWord);
+        QFETCH(bool, fromTheRight);
+        BalloonStyle style;
+        style.foreground = 0xffff0000; // text ink apart from the border and the background
+        style.charsPerLine = 60;
+        style.lines = 1;
+        BalloonWindow balloon(style);
+        balloon.setText(text, firstWord);
+        balloon.place(QRect(600, 600, 100, 100), QRect(0, 0, 1600, 1200));
+        const QImage image = balloon.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        int left = image.width();
+        int right = -1;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.alpha() > 200 && c.red() > 200 && c.red() - c.green() > 60 && c.red() - c.blue() > 40) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+            }
+        }
+        QVERIFY2(right >= 0, "no text drawn");
+        // Only the first word is heard: it stands at the start of the line, left or right as the script
+        // reads.
+        const QString where =
+            QStringLiteral("ink from %1 to %2 of %3").arg(left).arg(right).arg(image.width());
+        if (fromTheRight) {
+            QVERIFY2(left > image.width() / 2, qPrintable(where));
+        } else {
+            QVERIFY2(right < image.width() / 2, qPrintable(where));
+        }
+    }
+
+    void textWithoutSpacesWraps() {
+        BalloonStyle style;
+        style.charsPerLine = 16;
+        style.lines = 3;
+        BalloonWindow balloon(style);
+        const QString chinese =
+            QStringLiteral("今天天气很好，我们沿着河边一直走到了那座古老的磨坊，然后坐下来休息了一会儿。");
+        balloon.setText(chinese, int(chinese.size()));
+        balloon.place(QRect(600, 600, 100, 100), QRect(0, 0, 1600, 1200));
+        QVERIFY2(balloon.lineCount() >= 2, qPrintable(QString::number(balloon.lineCount())));
+        QVERIFY2(balloon.width() < 600, qPrintable(QStringLiteral("%1 wide, %2 lines").arg(balloon.width()).arg(balloon.lineCount())));
+    }
+
     void balloonGoesAboveOrBesideNearAnEdge() {
         BalloonWindow balloon(BalloonStyle{});
         balloon.setText(QStringLiteral("Hello there"), 11);

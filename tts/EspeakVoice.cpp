@@ -271,32 +271,56 @@ std::vector<int> codePointOffsets(const QString& text) {
     return offsets;
 }
 
-bool separates(QChar c) {
-    return c.isSpace() || c.isPunct() || c.isSymbol();
+bool isWordCharacter(QChar c) {
+    return c.isLetterOrNumber() || c.isMark();
 }
 
-/// The words eSpeak NG reported, placed in `text`. A word reaches at least to the end of its written word:
-/// eSpeak NG reports "l'on" as "l", and where it joins two written words it reports the first only.
-QList<Utterance::Token> tokensOf(const QList<EspeakSentence::Word>& words, const QString& text) {
+/// Whether the character at `i` is part of a word: a letter, or an apostrophe or hyphen between letters
+/// ("l'on", "aujourd'hui", "peut-être").
+bool inWord(const QString& text, qsizetype i) {
+    if (isWordCharacter(text[i])) {
+        return true;
+    }
+    const bool joiner =
+        text[i] == u'\'' || text[i] == QChar(0x2019) || text[i] == u'-' || text[i] == QChar(0x2010);
+    return joiner && i > 0 && i + 1 < text.size() && isWordCharacter(text[i - 1]) &&
+           isWordCharacter(text[i + 1]);
+}
+
+/// The words eSpeak NG reported, placed in `text`. A word reaches to the end of its written word: eSpeak NG
+/// reports "l'on" as "l". Reports of no place in the text (at clause ends), or inside the word before (some
+/// words are spelled out), are dropped.
+QList<Utterance::Token> tokensOf(const QList<EspeakSentence::Word>& reported, const QString& text) {
     const std::vector<int> offsets = codePointOffsets(text);
     const int codePoints = int(offsets.size()) - 1;
+    QList<EspeakSentence::Word> words;
+    for (const EspeakSentence::Word& word : reported) {
+        if (word.start >= 0 && word.start < codePoints &&
+            (words.isEmpty() || word.start > words.back().start)) {
+            words << word;
+        }
+    }
     const auto at = [&](int codePoint) { return offsets[std::size_t(std::clamp(codePoint, 0, codePoints))]; };
     QList<Utterance::Token> tokens;
+    int previousEnd = 0;
     for (qsizetype w = 0; w < words.size(); ++w) {
-        const int start = at(words[w].start);
-        const int next = w + 1 < words.size() ? std::max(start, at(words[w + 1].start)) : int(text.size());
-        int end = std::min(at(words[w].start + std::max(words[w].length, 0)), next);
-        while (end < next && !separates(text[end])) {
+        int start = std::max(at(words[w].start), previousEnd);
+        const int next = w + 1 < words.size() ? at(words[w + 1].start) : int(text.size());
+        while (start < next && !inWord(text, start)) {
+            ++start; // eSpeak NG may place a word on the punctuation before it
+        }
+        int end = std::min(std::max(at(words[w].start + std::max(words[w].length, 1)), start), next);
+        while (end < next && inWord(text, end)) {
             ++end;
         }
-        while (end > start && separates(text[end - 1])) {
+        while (end > start && !inWord(text, end - 1)) {
             --end; // the word's own trailing punctuation
         }
-        if (end <= start ||
-            (!tokens.isEmpty() && start < tokens.back().textStart + tokens.back().textLength)) {
-            continue; // nothing of the text, or inside the word before (eSpeak NG spells some words out)
+        if (end <= start) {
+            continue; // nothing of the text
         }
         tokens << Utterance::Token{text.mid(start, end - start), words[w].sample, start, end - start};
+        previousEnd = end;
     }
     return tokens;
 }

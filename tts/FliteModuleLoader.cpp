@@ -1,5 +1,7 @@
-// Finds and loads chatterwisp-flite.so (see FliteModule.h).
+// Finds and loads the speech modules (see ModuleLoader.h, FliteModule.h and EspeakModule.h).
+#include "EspeakModule.h"
 #include "FliteModule.h"
+#include "ModuleLoader.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,52 +11,69 @@ namespace cw::tts {
 
 namespace {
 
-// Where the module is looked for, in order: for a program of the build tree, the build tree's module only;
+// Where a module is looked for, in order: for a program of the build tree, the build tree's module only;
 // otherwise under the program's own prefix (so a package unpacked anywhere uses its own), then where it was
 // installed.
-QStringList fliteModulePlaces() {
+QStringList modulePlaces(const QString& fileName, const QString& buildTreePath) {
     const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     const QString buildTree = QStringLiteral(CW_BUILD_DIR) + u'/';
     if (!program.isEmpty() && program.startsWith(buildTree)) {
-        return {QStringLiteral(CW_FLITE_MODULE_BUILD_PATH)};
+        return {buildTreePath};
     }
-    const QString underPrefix = QFileInfo(program).absolutePath() +
-                                QStringLiteral("/" CW_FLITE_MODULE_FROM_PROGRAM "/" CW_FLITE_MODULE_NAME);
+    const QString underPrefix =
+        QFileInfo(program).absolutePath() + QStringLiteral("/" CW_FLITE_MODULE_FROM_PROGRAM "/") + fileName;
     QStringList places{QDir::cleanPath(underPrefix),
-                       QStringLiteral(CW_FLITE_MODULE_INSTALLED_DIR "/" CW_FLITE_MODULE_NAME)};
+                       QStringLiteral(CW_FLITE_MODULE_INSTALLED_DIR "/") + fileName};
     places.removeDuplicates();
     return places;
 }
 
-FliteModuleLoad loadFliteModule() {
+} // namespace
+
+LoadedModule loadSpeechModule(const QString& fileName, const QString& buildTreePath, const char* entry,
+                              int version) {
     QStringList failures;
-    for (const QString& place : fliteModulePlaces()) {
+    for (const QString& place : modulePlaces(fileName, buildTreePath)) {
         if (!QFileInfo::exists(place)) {
             failures << place + QStringLiteral(": no such file");
             continue;
         }
-        // Kept for the process: flite's voices stay registered until it ends.
+        // Kept for the process: flite's voices and eSpeak NG's state live until it ends.
         void* module = dlopen(QFile::encodeName(place).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!module) {
             failures << QString::fromLocal8Bit(dlerror());
             continue;
         }
-        using Entry = const FliteModuleApi* (*)();
-        const auto entry = reinterpret_cast<Entry>(dlsym(module, kFliteModuleEntry));
-        const FliteModuleApi* api = entry ? entry() : nullptr;
-        if (api && api->version == kFliteModuleApiVersion) {
+        using Entry = const void* (*)();
+        const auto entryFunction = reinterpret_cast<Entry>(dlsym(module, entry));
+        const void* api = entryFunction ? entryFunction() : nullptr;
+        if (api && *static_cast<const int*>(api) == version) {
             return {api, {}};
         }
         failures << place + QStringLiteral(": not a speech module of this version");
         dlclose(module);
     }
-    return {nullptr, QStringLiteral("the speech module could not be loaded: ") + failures.join(u"; ")};
+    return {nullptr, QStringLiteral("the speech module %1 could not be loaded: ").arg(fileName) +
+                         failures.join(u"; ")};
 }
 
-} // namespace
-
 const FliteModuleLoad& fliteModule() {
-    static const FliteModuleLoad loaded = loadFliteModule();
+    static const FliteModuleLoad loaded = [] {
+        const LoadedModule module =
+            loadSpeechModule(QStringLiteral(CW_FLITE_MODULE_NAME), QStringLiteral(CW_FLITE_MODULE_BUILD_PATH),
+                             kFliteModuleEntry, kFliteModuleApiVersion);
+        return FliteModuleLoad{static_cast<const FliteModuleApi*>(module.api), module.failure};
+    }();
+    return loaded;
+}
+
+const EspeakModuleLoad& espeakModule() {
+    static const EspeakModuleLoad loaded = [] {
+        const LoadedModule module = loadSpeechModule(QStringLiteral(CW_ESPEAK_MODULE_NAME),
+                                                     QStringLiteral(CW_ESPEAK_MODULE_BUILD_PATH),
+                                                     kEspeakModuleEntry, kEspeakModuleApiVersion);
+        return EspeakModuleLoad{static_cast<const EspeakModuleApi*>(module.api), module.failure};
+    }();
     return loaded;
 }
 

@@ -3,6 +3,8 @@
 #include "tts/LanguageFinder.h"
 #include "tts/Mouths.h"
 
+#include <QFile>
+#include <QSet>
 #include <QTest>
 
 #include <optional>
@@ -59,6 +61,13 @@ QString paragraphIn(std::string_view language) {
 
 } // namespace
 
+namespace cw {
+// Failures name the shapes.
+char* toString(const Mouth& shape) {
+    return qstrdup(qPrintable(mouthName(shape)));
+}
+} // namespace cw
+
 class TestTtsLanguage : public QObject {
     Q_OBJECT
 private slots:
@@ -78,6 +87,11 @@ private slots:
     void espeakVoices_data();
     void espeakVoices();
     void paragraphsEndAtLineBreaks();
+    void ipaMouths_data();
+    void ipaMouths();
+    void ipaMouthsAgreeWithTheEnglishPhoneSet();
+    void unknownIpaIsHalfOpen();
+    void everyPhonemeEspeakReportsHasAMouth();
 };
 
 void TestTtsLanguage::paragraphsFindTheirLanguageAndVoice_data() {
@@ -180,7 +194,8 @@ void TestTtsLanguage::scriptsSettleTheLanguageAtOnce_data() {
     QTest::newRow("Ukrainian, not Russian")
         << "Ми поїхали до бабусі в село, де вона варила нам борщ і пекла пиріжки з вишнями."
         << "uk" << false;
-    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم می‌زنم و بعد "
+    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم می‌زنم و "
+                                            "بعد "
                                             "چای می‌نوشیم."
                                          << "fa" << false;
     QTest::newRow("a symbol of another script") << "α"
@@ -339,6 +354,105 @@ void TestTtsLanguage::paragraphsEndAtLineBreaks() {
     QCOMPARE(LanguageFinder::paragraphEnd(text, 15), text.size());
     QCOMPARE(LanguageFinder::paragraphEnd(text, text.size()), text.size());
     QCOMPARE(LanguageFinder::paragraphEnd(u"", 0), 0);
+}
+
+void TestTtsLanguage::ipaMouths_data() {
+    QTest::addColumn<QByteArray>("phoneme");
+    QTest::addColumn<Mouth>("shape");
+    const auto rows = [](const char* group, Mouth shape, std::initializer_list<const char*> phonemes) {
+        for (const char* phoneme : phonemes) {
+            QTest::addRow("%s %s", group, phoneme) << QByteArray(phoneme) << shape;
+        }
+    };
+    rows("pause", Mouth::Closed, {"", "(en)"});
+    rows("bilabial", Mouth::Closed, {"p", "b", "m", "ɓ", "ʘ", "pʰ", "mʲ", "b̥", "ph"});
+    rows("rounded", Mouth::Narrow,
+         {"u", "y", "o", "ø", "ɔ", "ʊ", "ʏ", "ɵ", "œ", "w", "ɥ", "uː", "õ", "ɔ̃", "ɔø"});
+    rows("teeth on lip", Mouth::Narrow, {"f", "v", "ʋ", "ɱ"});
+    rows("open", Mouth::Wide4, {"a", "ɑ", "æ", "ɐ", "ɒ", "ä", "aː", "ã", "ɑ̃", "ɐ̃", "aɪ", "aʊ"});
+    rows("open-mid", Mouth::Wide3, {"e", "ɛ", "ə", "ɜ", "ʌ", "ɜː", "ɛ̃", "eː", "e̞", "h", "ʔ"});
+    rows("close spread", Mouth::Wide2, {"i", "ɪ", "ɨ", "ɯ", "j", "iː", "ɯᵝ", "ʲ", "ja"});
+    rows("velar and uvular", Mouth::Wide2, {"k", "ɡ", "ŋ", "x", "ɣ", "q", "χ", "ʁ", "kʰ"});
+    rows("dental and alveolar", Mouth::Wide1,
+         {"t", "d", "n", "s", "z", "l", "ɾ", "r", "θ", "ð", "ɫ", "t̪", "s̪", "l̩", "r̝", "tʲ", "d-"});
+    rows("affricate by its stop", Mouth::Wide1, {"t͡s", "ts", "d͡z"});
+    rows("affricate by its sibilant", Mouth::Medium, {"tʃ", "t͡ʃ", "dʒ", "d͡ʒ", "tɕ", "dʑ", "ʈʂ"});
+    rows("postalveolar", Mouth::Medium, {"ʃ", "ʒ", "ɕ", "ʑ", "ʂ", "ʐ", "ɹ", "ɚ", "ə˞", "s.", "ts.", "ts.h"});
+    rows("stress, tone and length stripped", Mouth::Wide4, {"ˈa", "ˌa", "a˥", "a˧˥", "aː", "a5", "ˈaːˑ"});
+    rows("tone alone", Mouth::Wide2, {"1", "˥"});
+}
+
+void TestTtsLanguage::ipaMouths() {
+    QFETCH(QByteArray, phoneme);
+    QFETCH(Mouth, shape);
+    const std::optional<Mouth> entry = ipaMouthEntry(phoneme);
+    QVERIFY2(entry.has_value(), "no entry");
+    QCOMPARE(*entry, shape);
+    QCOMPARE(mouthForIpa(phoneme), shape);
+}
+
+void TestTtsLanguage::ipaMouthsAgreeWithTheEnglishPhoneSet() {
+    // The same sound shows the same mouth whichever voice reads it (flite's US English names beside IPA).
+    const std::pair<const char*, const char*> same[] = {
+        {"p", "p"},   {"b", "b"},   {"m", "m"},   {"ɑː", "aa"}, {"æ", "ae"},  {"aɪ", "ay"}, {"aʊ", "aw"},
+        {"ɛ", "eh"},  {"eɪ", "ey"}, {"ʌ", "ah"},  {"h", "hh"},  {"ɪ", "ih"},  {"iː", "iy"}, {"j", "y"},
+        {"k", "k"},   {"ɡ", "g"},   {"ŋ", "ng"},  {"t", "t"},   {"d", "d"},   {"n", "n"},   {"s", "s"},
+        {"z", "z"},   {"l", "l"},   {"θ", "th"},  {"ð", "dh"},  {"ʃ", "sh"},  {"ʒ", "zh"},  {"tʃ", "ch"},
+        {"dʒ", "jh"}, {"ɹ", "r"},   {"ɚ", "axr"}, {"ɝ", "er"},  {"oʊ", "ow"}, {"ɔɪ", "oy"}, {"uː", "uw"},
+        {"w", "w"},   {"f", "f"},   {"v", "v"},
+    };
+    for (const auto& [ipa, flite] : same) {
+        if (mouthForIpa(ipa) != mouthForPhone(flite)) {
+            QFAIL(qPrintable(QStringLiteral("%1 shows %2, flite's %3 shows %4")
+                                 .arg(QString::fromUtf8(ipa), cw::mouthName(mouthForIpa(ipa)),
+                                      QString::fromUtf8(flite), cw::mouthName(mouthForPhone(flite)))));
+        }
+    }
+}
+
+void TestTtsLanguage::unknownIpaIsHalfOpen() {
+    for (const char* unknown : {"☃", "Ж", "ˈ☃ː", "ː"}) {
+        QCOMPARE(ipaMouthEntry(unknown), std::nullopt);
+        QCOMPARE(mouthForIpa(unknown), Mouth::Wide2);
+    }
+}
+
+void TestTtsLanguage::everyPhonemeEspeakReportsHasAMouth() {
+    // The phonemes eSpeak NG 1.51 reported, in IPA, reading the table's paragraphs (tools/espeak-phonemes
+    // --table writes the list).
+    QFile file(QStringLiteral(CW_ESPEAK_PHONEMES));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    QSet<QString> voices;
+    QSet<Mouth> shapes;
+    QStringList missing;
+    int phonemes = 0;
+    while (!file.atEnd()) {
+        QByteArray line = file.readLine();
+        line.chop(line.endsWith('\n') ? 1 : 0);
+        const qsizetype tab = line.indexOf('\t');
+        QVERIFY2(tab > 0, line.constData());
+        const QByteArray voice = line.first(tab);
+        const QByteArray phoneme = line.sliced(tab + 1);
+        voices << QString::fromLatin1(voice);
+        ++phonemes;
+        if (const std::optional<Mouth> shape = ipaMouthEntry(phoneme)) {
+            shapes << *shape;
+        } else {
+            QString codes;
+            for (const uint c : QString::fromUtf8(phoneme).toUcs4()) {
+                codes += QStringLiteral(" U+%1").arg(c, 4, 16, QLatin1Char('0'));
+            }
+            missing << QStringLiteral("%1: \"%2\" (%3)")
+                           .arg(QString::fromLatin1(voice), QString::fromUtf8(phoneme), codes.trimmed());
+        }
+    }
+    QVERIFY2(missing.isEmpty(),
+             qPrintable(QStringLiteral("no mouth for ") + missing.join(QStringLiteral(", "))));
+    for (const auto& sample : samples::kParagraphs) {
+        QVERIFY2(voices.contains(text(sample.voice)), sample.voice.data()); // the list covers every voice
+    }
+    QVERIFY(phonemes > 300);
+    QCOMPARE(shapes.size(), cw::kMouthCount); // and the voices draw every mouth
 }
 
 QTEST_GUILESS_MAIN(TestTtsLanguage)

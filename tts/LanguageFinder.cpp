@@ -410,7 +410,9 @@ QString LanguageFinder::desktopLanguage() {
 QString LanguageFinder::espeakVoiceFor(const QString& language) {
     const QString primary = language.section(u'-', 0, 0).section(u'_', 0, 0).toLower();
     if (primary == u"zh") {
-        return QStringLiteral("cmn");
+        // Its "cmn" voice reads the pinyin its dictionary gives for Han characters with English rules ("ni3"
+        // as "ni three"); the pinyin voice reads the same characters right.
+        return QStringLiteral("cmn-latn-pinyin");
     }
     if (primary == u"no" || primary == u"nn") {
         return QStringLiteral("nb");

@@ -42,7 +42,8 @@ public:
     /// The desktop's language from LC_ALL, LC_MESSAGES or LANG ("fr_FR.UTF-8" gives "fr"); "en" when unset,
     /// "C" or "POSIX".
     static QString desktopLanguage();
-    /// The eSpeak NG 1.51 voice that speaks `language` ("zh" gives "cmn"); empty when it has none.
+    /// The eSpeak NG 1.51 voice that speaks `language` ("zh" gives Mandarin, "cmn-latn-pinyin"); empty when
+    /// it has none.
     static QString espeakVoiceFor(const QString& language);
     /// Where the paragraph that starts at `from` ends: the index of the next line break, or the text's size.
     static qsizetype paragraphEnd(QStringView text, qsizetype from);

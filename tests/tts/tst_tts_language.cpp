@@ -194,7 +194,8 @@ void TestTtsLanguage::scriptsSettleTheLanguageAtOnce_data() {
     QTest::newRow("Ukrainian, not Russian")
         << "Ми поїхали до бабусі в село, де вона варила нам борщ і пекла пиріжки з вишнями."
         << "uk" << false;
-    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم می‌زنم و "
+    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم می‌زنم "
+                                            "و "
                                             "بعد "
                                             "چای می‌نوشیم."
                                          << "fa" << false;
@@ -321,8 +322,8 @@ void TestTtsLanguage::desktopLanguageComesFromTheLocale() {
 void TestTtsLanguage::espeakVoices_data() {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("voice");
-    QTest::newRow("Chinese is Mandarin") << "zh"
-                                         << "cmn";
+    QTest::newRow("Chinese is Mandarin, read from pinyin") << "zh"
+                                                           << "cmn-latn-pinyin";
     QTest::newRow("English") << "en"
                              << "en";
     QTest::newRow("region dropped") << "pt-BR"

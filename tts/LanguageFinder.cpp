@@ -326,7 +326,9 @@ LanguageGuess LanguageFinder::find(QStringView paragraph) {
             guess.confidence = 0.3 * most / kMinLetters;
             return guess;
         }
-        const Fingerprints::Ranking ranking = m_fingerprints->rank(family, words.toUtf8());
+        // The fingerprints were made from mostly lower-case text: a line in capitals would look German to
+        // them.
+        const Fingerprints::Ranking ranking = m_fingerprints->rank(family, words.toLower().toUtf8());
         if (ranking.best == nullptr) {
             return guess;
         }

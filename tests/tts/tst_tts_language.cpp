@@ -73,6 +73,7 @@ class TestTtsLanguage : public QObject {
 private slots:
     void paragraphsFindTheirLanguageAndVoice_data();
     void paragraphsFindTheirLanguageAndVoice();
+    void paragraphsInCapitalsFindTheirLanguage();
     void mixedRequestChangesLanguageEachParagraph();
     void linesThatNameNoLanguageAreUnsure_data();
     void linesThatNameNoLanguageAreUnsure();
@@ -119,6 +120,18 @@ void TestTtsLanguage::paragraphsFindTheirLanguageAndVoice() {
     QVERIFY(guess.confidence <= 1.0);
     QCOMPARE(guess.byScript, byScript);
     QCOMPARE(LanguageFinder::espeakVoiceFor(guess.language), voice);
+}
+
+void TestTtsLanguage::paragraphsInCapitalsFindTheirLanguage() {
+    // Shouted text: the same languages as in lower case.
+    LanguageFinder finder;
+    for (const auto& sample : samples::kParagraphs) {
+        const LanguageGuess guess = finder.find(text(sample.text).toUpper());
+        QVERIFY2(guess.language == text(sample.language),
+                 qPrintable(QStringLiteral("%1 in capitals found as %2")
+                                .arg(text(sample.language),
+                                     guess.language.isEmpty() ? QStringLiteral("nothing") : guess.language)));
+    }
 }
 
 void TestTtsLanguage::mixedRequestChangesLanguageEachParagraph() {
@@ -194,7 +207,8 @@ void TestTtsLanguage::scriptsSettleTheLanguageAtOnce_data() {
     QTest::newRow("Ukrainian, not Russian")
         << "Ми поїхали до бабусі в село, де вона варила нам борщ і пекла пиріжки з вишнями."
         << "uk" << false;
-    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم می‌زنم "
+    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم "
+                                            "می‌زنم "
                                             "و "
                                             "بعد "
                                             "چای می‌نوشیم."

@@ -13,6 +13,8 @@ packages=(
     # the statistical voice: the HTS engine library to build with; the voice file (its package pulls in
     # festival, which the program never runs)
     libhtsengine-dev festvox-us-slt-hts
+    # language identification: the library and its fingerprints of some 160 languages
+    libexttextcat-dev libexttextcat-data
     # run: fonts that stand in for the classic dialog fonts, and the sound server's client library
     fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libpulse0
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools

@@ -1,6 +1,10 @@
 #include "Mouths.h"
 
+#include <QList>
+#include <QString>
+
 #include <array>
+#include <string_view>
 #include <utility>
 
 namespace cw::tts {
@@ -28,9 +32,105 @@ Mouth mouthForPhone(QByteArrayView phone) {
     return phone.isEmpty() || phone == "h#" || phone == "brth" ? Mouth::Closed : Mouth::Wide2;
 }
 
+namespace {
+
+// Each base symbol of the IPA (and the few ASCII names eSpeak NG uses where a phoneme has no IPA symbol), by
+// where the lips and jaw are when it is made. Closed: lips together. Narrow: lips rounded, or teeth on the
+// lower lip (as flite's f, v, ow, uw). Wide4: jaw open. Wide3: half open, spread. Wide2: close and spread,
+// the tongue working at the palate or further back. Wide1: teeth almost together, the tongue at them.
+// Medium: lips pushed out a little (hushing sibilants, the English r, r-coloured vowels).
+constexpr std::array<std::pair<Mouth, std::u32string_view>, 13> kIpaShapes = {{
+    {Mouth::Closed, U"pbmɓʘʙɸβ"},         // bilabial stops, nasal, implosive, click, trill, fricatives
+    {Mouth::Narrow, U"uyoøɔʊʏɵʉœɞ"},      // rounded vowels
+    {Mouth::Narrow, U"wʍɥfvʋɱ"},          // labial approximants, labiodentals
+    {Mouth::Wide4, U"aɑæɐɒɶ"},            // open vowels
+    {Mouth::Wide3, U"eɛəɜʌɘɤ"},           // open-mid and mid vowels
+    {Mouth::Wide3, U"hɦʔħʕʜʢʡ"},          // glottals and pharyngeals take the vowel's open mouth
+    {Mouth::Wide2, U"iɪɨɯjʝçcɟɲʎ"},       // close spread vowels, palatals
+    {Mouth::Wide2, U"kgɡŋxɣɰʟqɢɴχʁʀɠʛ"},  // velars, uvulars
+    {Mouth::Wide1, U"tdnszlɾrθðɫɬɮɺɗʦʣ"}, // dentals, alveolars
+    {Mouth::Wide1, U"ʈɖɳɭɽǀǃǂǁ"},         // retroflex stops, nasal, lateral, flap; clicks of the tongue
+    {Mouth::Medium, U"ʃʒɕʑʂʐɧʧʤʨʥ"},      // postalveolar, alveolo-palatal and retroflex sibilants
+    {Mouth::Medium, U"ɹɻɚɝ"},             // the English r, r-coloured vowels
+    {Mouth::Wide2, U"?"},                 // eSpeak NG's name for a phoneme it has no symbol for: neutral
+}};
+
+std::optional<Mouth> baseShape(char32_t symbol) {
+    for (const auto& [shape, symbols] : kIpaShapes) {
+        if (symbols.find(symbol) != std::u32string_view::npos) {
+            return shape;
+        }
+    }
+    return std::nullopt;
+}
+
+// Marks that ride on a base symbol without moving the lips or jaw: stress, length, tones, tie bars,
+// diacritics (nasal, syllabic, dental, raised...), and the digits and punctuation of eSpeak NG's ASCII names.
+bool isModifier(char32_t c) {
+    return (c >= 0x02B0 && c <= 0x02FF) || // spacing modifier letters: ʰ ʲ ˈ ː ˞ ˥ ...
+           (c >= 0x0300 && c <= 0x036F) || // combining diacritics and tie bars
+           (c >= 0x1D2C && c <= 0x1D6A) || // modifier letters: ᵝ ...
+           (c >= 0x1D9B && c <= 0x1DBF) || (c >= 0x1DC0 && c <= 0x1DFF) ||         // more of both
+           (c >= 0x2070 && c <= 0x209F) ||                                         // superscripts: ⁿ
+           (c < 0x80 && c != U'?' && !((c | 0x20) >= U'a' && (c | 0x20) <= U'z')); // digits, - . ' etc.
+}
+
+bool isSibilantAfterStop(char32_t c) {
+    return c == U'ʃ' || c == U'ʒ' || c == U'ɕ' || c == U'ʑ' || c == U'ʂ' || c == U'ʐ';
+}
+
+} // namespace
+
+std::optional<Mouth> ipaMouthEntry(QByteArrayView phoneme) {
+    if (phoneme.isEmpty()) {
+        return Mouth::Closed; // a pause
+    }
+    if (phoneme.startsWith('(') && phoneme.endsWith(')')) {
+        return Mouth::Closed; // "(en)": eSpeak NG switching language between words
+    }
+    // Decomposed, so a precomposed "ã" is an "a" with a nasal mark.
+    const QList<uint> symbols = QString::fromUtf8(phoneme).normalized(QString::NormalizationForm_D).toUcs4();
+    for (qsizetype i = 0; i < symbols.size(); ++i) {
+        const char32_t c = symbols[i];
+        if (isModifier(c)) {
+            continue;
+        }
+        const std::optional<Mouth> shape = baseShape(c);
+        if (!shape) {
+            return std::nullopt;
+        }
+        // What follows may change the picture: r-colouring, or a stop that opens into a hushing sibilant
+        // (t͡ʃ, dʒ, tɕ: their mouth is the sibilant's, as flite's ch and jh), or eSpeak NG's ASCII retroflex
+        // mark ("s.", "ts.h": the tongue curled back, as ʂ).
+        bool coronal = *shape == Mouth::Wide1;
+        for (qsizetype j = i + 1; j < symbols.size(); ++j) {
+            const char32_t next = symbols[j];
+            if (next == 0x02DE) { // ˞ rhotic hook
+                return Mouth::Medium;
+            }
+            if (coronal && (next == U'.' || isSibilantAfterStop(next))) {
+                return Mouth::Medium;
+            }
+            if (next == U's' || next == U'z') {
+                continue; // ts. : the mark may follow the affricate's second part
+            }
+            if (!isModifier(next)) {
+                coronal = false;
+            }
+        }
+        return shape;
+    }
+    // Nothing but marks: palatalisation on its own is a j; a tone or stress number rides on a vowel.
+    for (const uint c : symbols) {
+        if (c == 0x02B2 || ((c >= 0x02E5 && c <= 0x02E9) || (c >= U'0' && c <= U'9'))) {
+            return Mouth::Wide2;
+        }
+    }
+    return std::nullopt;
+}
+
 Mouth mouthForIpa(QByteArrayView phoneme) {
-    // Placeholder until the IPA table lands: every phoneme half open.
-    return phoneme.isEmpty() ? Mouth::Closed : Mouth::Wide2;
+    return ipaMouthEntry(phoneme).value_or(Mouth::Wide2);
 }
 
 } // namespace cw::tts

@@ -141,7 +141,8 @@ const Installation& installation() {
         i.dataFolder = QFile::decodeName(folder);
         for (const EspeakLanguage& language : module.api->languages()) {
             const QString identifier = QString::fromUtf8(language.identifier);
-            const QString name = identifier.section(u'/', -1);
+            // Names are matched whatever their case: "cmn-latn-pinyin" is eSpeak NG's "cmn-Latn-pinyin".
+            const QString name = identifier.section(u'/', -1).toLower();
             // Variants and MBROLA voices are not languages of their own.
             if (!identifier.startsWith(QStringLiteral("mb/")) && !identifier.contains(u'!') &&
                 !i.identifiers.contains(name)) {
@@ -374,7 +375,7 @@ QStringList EspeakVoice::languages() {
     return out;
 }
 
-EspeakVoice::EspeakVoice(const QString& language) : language_(language) {}
+EspeakVoice::EspeakVoice(const QString& language) : language_(language.toLower()) {}
 
 int EspeakVoice::sampleRate() const {
     const int rate = installation().sampleRate;

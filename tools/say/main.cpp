@@ -4,6 +4,7 @@
 #include "core/TextLimits.h"
 #include "platform/audio/PulseOutput.h"
 #include "tts/FliteModule.h"
+#include "tts/Languages.h"
 #include "tts/Mouths.h"
 #include "tts/RequestSynthesizer.h"
 #include "tts/SilentOutput.h"
@@ -103,7 +104,8 @@ int synthesizeToFile(const Voice& voice, const QString& request, const VoiceSett
             return 1;
         }
     }
-    RequestSynthesizer synth(voice, parseSpeechTags(request, defaults));
+    RequestSynthesizer synth(voice, parseSpeechTags(request, defaults), paragraphLanguageFinder(),
+                             startingLanguage());
     const QString& balloon = synth.request().balloonText;
     while (!synth.atEnd()) {
         const SynthChunk chunk = synth.next();
@@ -173,7 +175,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "say: no speech: %s\n", qPrintable(module.failure));
         return 1;
     }
-    const std::unique_ptr<Voice> speaker = makeVoice(cli.value(voice));
+    // The voice named speaks English; every other language is found paragraph by paragraph, as the program
+    // does.
+    const std::unique_ptr<Voice> speaker = makeSpeakingVoice(cli.value(voice));
     VoiceSettings defaults;
     defaults.pitchHz = cli.isSet(pitch) ? cli.value(pitch).toInt() : speaker->naturalPitchHz();
     defaults.wordsPerMinute = cli.isSet(speed) ? cli.value(speed).toInt() : speaker->naturalWordsPerMinute();

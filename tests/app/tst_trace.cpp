@@ -141,7 +141,8 @@ private slots:
         // sound server; the requests' own steps keep this order.
         names.removeIf([](const QString& name) {
             return name == u"frame composed" || name == u"balloon updated" || name == u"voice ready" ||
-                   name.startsWith(u"speech prep") || name.startsWith(u"audio ");
+                   name == u"language finder ready" || name.startsWith(u"speech prep") ||
+                   name.startsWith(u"audio ");
         });
         for (QString& name : names) {
             if (name.startsWith(u"paragraph language ")) {
@@ -156,6 +157,10 @@ private slots:
         }
         QCOMPARE(allNames.count(QStringLiteral("voice ready")), 1);
         QVERIFY(allNames.indexOf(QStringLiteral("voice ready")) <
+                allNames.indexOf(QStringLiteral("first samples ready")));
+        // So is the finder of paragraphs' languages.
+        QCOMPARE(allNames.count(QStringLiteral("language finder ready")), 1);
+        QVERIFY(allNames.indexOf(QStringLiteral("language finder ready")) <
                 allNames.indexOf(QStringLiteral("first samples ready")));
         for (qsizetype i = 1; i < all.size(); ++i) {
             QVERIFY2(all[i].ms >= all[i - 1].ms,

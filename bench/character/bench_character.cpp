@@ -136,5 +136,16 @@ int main(int argc, char** argv) {
     app.exec();
     std::printf("peak memory with the genie loaded, drawn and speaking: %.1f MB (target <= 80 MB)\n",
                 double(peakKilobytes()) / 1024);
+    // A second language loads eSpeak NG and that language's voice beside the genie's own.
+    const cw::RequestId german = genie.Speak(
+        QStringLiteral("Guten Abend, meine Damen und Herren, heute lesen wir gemeinsam einen langen Text."));
+    QObject::connect(&engine, &CharacterEngine::requestFinished, &app, [&app, german](cw::RequestId id, bool) {
+        if (id == german)
+            app.quit();
+    });
+    QTimer::singleShot(30000, &app, &QApplication::quit);
+    app.exec();
+    std::printf("peak memory after speaking English and German: %.1f MB (target <= 50 MB)\n",
+                double(peakKilobytes()) / 1024);
     return 0;
 }

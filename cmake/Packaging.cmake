@@ -48,6 +48,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The fingerprints the language of each paragraph is found with are data, not a library link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "festvox-us-slt-hts, libhtsengine1 (>= 1.10), libhtsengine1 (<< 1.11), libexttextcat-data")
+# KAKASI's dictionary, read for the kanji of Japanese text (the library itself comes through shlibdeps).
+string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", kakasi-dic")
 # The dialogs were laid out for fonts with Liberation Sans' metrics, and the desktop file's actions hand
 # themselves to the running program with gdbus; no library link shows either.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, libglib2.0-bin")

@@ -15,6 +15,8 @@ packages=(
     libhtsengine-dev festvox-us-slt-hts
     # language identification: the library and its fingerprints of some 160 languages
     libexttextcat-dev libexttextcat-data
+    # kanji readings for Japanese: KAKASI's library and its dictionary
+    libkakasi2-dev kakasi-dic
     # run: fonts that stand in for the classic dialog fonts, and the sound server's client library
     fonts-liberation fonts-dejavu-core qt6-qpa-plugins libqt6svg6 libpulse0
     # headless tests: X server, sound server with a null sink, tray host, input and screenshot tools

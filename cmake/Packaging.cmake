@@ -44,8 +44,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CW_WEB_ADDRESS}")
 # The libraries it links decide the dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The genie's natural voice, and the HTS engine release whose frame-wise vocoder the speech module calls (see
-# tts/HtsEngineCalls.cpp): a later release may change it, so the package waits for a build against it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "festvox-us-slt-hts, libhtsengine1 (>= 1.10), libhtsengine1 (<< 1.11)")
+# tts/HtsEngineCalls.cpp): a later release may change it, so the package waits for a build against it. eSpeak NG's
+# data (its voices and dictionaries) is read at run time, which no library link shows.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "festvox-us-slt-hts, libhtsengine1 (>= 1.10), libhtsengine1 (<< 1.11), espeak-ng-data")
 # The dialogs were laid out for fonts with Liberation Sans' metrics, and the desktop file's actions hand
 # themselves to the running program with gdbus; no library link shows either.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, libglib2.0-bin")

@@ -45,11 +45,10 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CW_WEB_ADDRESS}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The genie's natural voice, and the HTS engine release whose frame-wise vocoder the speech module calls (see
 # tts/HtsEngineCalls.cpp): a later release may change it, so the package waits for a build against it.
-# The fingerprints the language of each paragraph is found with are data, not a library link.
+# Data read at run time, which no library link shows: eSpeak NG's voices and dictionaries, the fingerprints the
+# language of each paragraph is found with, and KAKASI's dictionary for the kanji of Japanese text.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "festvox-us-slt-hts, libhtsengine1 (>= 1.10), libhtsengine1 (<< 1.11), libexttextcat-data")
-# KAKASI's dictionary, read for the kanji of Japanese text (the library itself comes through shlibdeps).
-string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", kakasi-dic")
+    "festvox-us-slt-hts, libhtsengine1 (>= 1.10), libhtsengine1 (<< 1.11), espeak-ng-data, libexttextcat-data, kakasi-dic")
 # The dialogs were laid out for fonts with Liberation Sans' metrics, and the desktop file's actions hand
 # themselves to the running program with gdbus; no library link shows either.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, libglib2.0-bin")

@@ -10,6 +10,8 @@ packages=(
     clang-format libclang-rt-14-dev
     qt6-base-dev qt6-svg-dev libxkbcommon-dev libgl-dev libxcb-xfixes0-dev
     flite1-dev flite libpulse-dev
+    # the voices of other languages: eSpeak NG's library to build with, and its voices and dictionaries
+    libespeak-ng-dev espeak-ng-data
     # the statistical voice: the HTS engine library to build with; the voice file (its package pulls in
     # festival, which the program never runs)
     libhtsengine-dev festvox-us-slt-hts

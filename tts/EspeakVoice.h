@@ -25,7 +25,8 @@ public:
     int sampleRate() const override;
     int naturalPitchHz() const override;
     int naturalWordsPerMinute() const override;
-    /// False (logged once) without the module, eSpeak NG's data or this language.
+    /// Reads the language's dictionary; false (logged once) without the module, eSpeak NG's data or this
+    /// language.
     bool load() const override;
     /// The whole sentence is made at once (some 2 ms for 100 characters), whispered by a filter when the
     /// character asks for it.
@@ -45,6 +46,9 @@ public:
     Utterance synthesizeWith(const QString& text, const Parameters& parameters) const;
 
 private:
+    /// Whether eSpeak NG has this language; logs once per language when it has not.
+    bool speaks() const;
+
     QString language_;
 };
 

@@ -140,18 +140,28 @@ void latency() {
                     c.language, static_cast<long long>(text.size()), firstLoad, begins[begins.size() / 2],
                     firstSamples[firstSamples.size() / 2]);
     }
-    const EspeakVoice german(QStringLiteral("de"));
-    const EspeakVoice french(QStringLiteral("fr"));
-    const QString short_ = QStringLiteral("Ja.");
-    const QString court = QStringLiteral("Oui.");
-    VoiceSettings other = settings;
-    other.pitchHz = settings.pitchHz + 7;
-    german.begin(short_, settings);
-    const double same = millisecondsOf([&] { german.begin(short_, settings); });
-    const double pitch = millisecondsOf([&] { german.begin(short_, other); });
-    const double language = millisecondsOf([&] { french.begin(court, settings); });
-    std::printf("a one-word sentence: same voice %.2f ms, another pitch %.2f ms, another language %.2f ms\n",
-                same, pitch, language);
+    // What a change of voice costs: a one-word sentence in the same voice, at another pitch (another voice
+    // file of the same language), then in this language after another one (its dictionary read again).
+    struct Change {
+        const char* language;
+        const char* word;
+    };
+    const Change changes[] = {{"de", "Ja."}, {"fr", "Oui."}, {"cmn", "好。"}, {"ru", "Да."}};
+    const EspeakVoice between(QStringLiteral("el"));
+    for (const Change& c : changes) {
+        const EspeakVoice voice(QString::fromLatin1(c.language));
+        const QString word = QString::fromUtf8(c.word);
+        VoiceSettings other = settings;
+        other.pitchHz = settings.pitchHz + 7;
+        voice.begin(word, settings);
+        const double same = millisecondsOf([&] { voice.begin(word, settings); });
+        const double pitch = millisecondsOf([&] { voice.begin(word, other); });
+        between.begin(QStringLiteral("Ναι."), settings);
+        const double language = millisecondsOf([&] { voice.begin(word, settings); });
+        std::printf("%s, a one-word sentence: same voice %.2f ms, another pitch %.2f ms, back from another "
+                    "language %.2f ms\n",
+                    c.language, same, pitch, language);
+    }
 }
 
 } // namespace

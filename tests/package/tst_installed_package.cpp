@@ -61,6 +61,7 @@ private slots:
         QTest::addColumn<int>("iconSize"); // 0: not a PNG icon
         QTest::newRow("program") << "/usr/bin/chatterwisp" << 0;
         QTest::newRow("speech module") << CW_PACKAGED_MODULE_DIR "/" CW_FLITE_MODULE_NAME << 0;
+        QTest::newRow("other languages' module") << CW_PACKAGED_MODULE_DIR "/" CW_ESPEAK_MODULE_NAME << 0;
         QTest::newRow("character") << "/usr/share/chatterwisp/genie.acs" << 0;
         QTest::newRow("menu entry") << "/usr/share/applications/" CW_APP_ID ".desktop" << 0;
         QTest::newRow("software centre") << "/usr/share/metainfo/" CW_APP_ID ".metainfo.xml" << 0;
@@ -91,6 +92,19 @@ private slots:
                 }
             }
             QVERIFY2(opaque > iconSize * iconSize / 10, qPrintable(path));
+        }
+    }
+
+    void dependsOnWhatItLinksAndReads() {
+        QProcess fields;
+        fields.start(QStringLiteral("dpkg-deb"),
+                     {QStringLiteral("--field"), package, QStringLiteral("Depends")});
+        QVERIFY(fields.waitForFinished(60000));
+        QCOMPARE(fields.exitCode(), 0);
+        const QString depends = QString::fromUtf8(fields.readAllStandardOutput());
+        // Linked by the speech modules (found by shlibdeps), and read at run time.
+        for (const char* needed : {"libflite1", "libespeak-ng1", "espeak-ng-data", "festvox-us-slt-hts"}) {
+            QVERIFY2(depends.contains(QLatin1String(needed)), qPrintable(depends));
         }
     }
 

@@ -52,11 +52,9 @@ private:
 // Sentences of languages that share their script with a better-known one.
 constexpr const char* kUkrainian =
     "Ми поїхали до бабусі в село, де вона варила нам борщ і пекла пиріжки з вишнями.";
-constexpr const char* kPersian =
-    "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم می‌زنم و "
-    "بعد "
-    "چای "
-    "می‌نوشیم.";
+constexpr const char* kPersian = "من هر روز صبح با دوستانم "
+                                 "در پارک نزدیک خانه قدم می\u200cزنم "
+                                 "و بعد چای می\u200cنوشیم.";
 constexpr const char* kMarathi = "मी रोज सकाळी माझ्या मित्रांबरोबर बागेत फिरायला जातो आणि नंतर आम्ही चहा पितो.";
 
 // The table's paragraph in `language`.

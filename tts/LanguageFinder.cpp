@@ -323,7 +323,7 @@ LanguageGuess LanguageFinder::find(QStringView paragraph) {
     auto byStatistics = [&](Family family) {
         LanguageGuess guess;
         if (most < kMinLetters) {
-            guess.confidence = 0.3 * most / kMinLetters;
+            guess.confidence = kMinConfidence * most / kMinLetters; // below the bar, growing with the length
             return guess;
         }
         // The fingerprints were made from mostly lower-case text: a line in capitals would look German to
@@ -350,10 +350,7 @@ LanguageGuess LanguageFinder::find(QStringView paragraph) {
         LanguageGuess guess = byStatistics(family);
         if (guess.language.isEmpty()) {
             guess = byScript(mainLanguage);
-            guess.confidence *= 0.5;
-            if (guess.confidence < kMinConfidence * 0.5) {
-                guess.language.clear();
-            }
+            guess.confidence *= 0.5; // the script is sure, the language within it less so
         }
         return guess;
     };
@@ -374,7 +371,8 @@ LanguageGuess LanguageFinder::find(QStringView paragraph) {
         if (hangul > kana && hangul >= han) {
             return byScript("ko");
         }
-        return byScript(kana > 0 ? "ja" : "zh");
+        // Japanese prose is at least a third kana; a Chinese text may quote a Japanese name in kana.
+        return byScript(kana > 0 && kana * 10 >= han ? "ja" : "zh");
     default:
         break;
     }

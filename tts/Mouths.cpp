@@ -44,9 +44,9 @@ constexpr std::array<std::pair<Mouth, std::u32string_view>, 13> kIpaShapes = {{
     {Mouth::Narrow, U"uyoøɔʊʏɵʉœɞ"},      // rounded vowels
     {Mouth::Narrow, U"wʍɥfvʋɱ"},          // labial approximants, labiodentals
     {Mouth::Wide4, U"aɑæɐɒɶ"},            // open vowels
-    {Mouth::Wide3, U"eɛəɜʌɘɤ"},           // open-mid and mid vowels
+    {Mouth::Wide3, U"eɛεəɜʌɘɤ"},          // open-mid and mid vowels
     {Mouth::Wide3, U"hɦʔħʕʜʢʡ"},          // glottals and pharyngeals take the vowel's open mouth
-    {Mouth::Wide2, U"iɪɨɯjʝçcɟɲʎ"},       // close spread vowels, palatals
+    {Mouth::Wide2, U"iɪɨᵻɯjʝçcɟɲʎ"},      // close spread vowels, palatals
     {Mouth::Wide2, U"kgɡŋxɣɰʟqɢɴχʁʀɠʛ"},  // velars, uvulars
     {Mouth::Wide1, U"tdnszlɾrθðɫɬɮɺɗʦʣ"}, // dentals, alveolars
     {Mouth::Wide1, U"ʈɖɳɭɽǀǃǂǁ"},         // retroflex stops, nasal, lateral, flap; clicks of the tongue
@@ -55,7 +55,20 @@ constexpr std::array<std::pair<Mouth, std::u32string_view>, 13> kIpaShapes = {{
     {Mouth::Wide2, U"?"},                 // eSpeak NG's name for a phoneme it has no symbol for: neutral
 }};
 
+// eSpeak NG's ASCII names (Kirshenbaum's) for the phonemes it has no IPA name for, in capitals.
+constexpr std::array<std::pair<char32_t, char32_t>, 20> kAsciiNames = {{
+    {U'A', U'ɑ'}, {U'B', U'β'}, {U'C', U'ç'}, {U'D', U'ð'}, {U'E', U'ɛ'}, {U'G', U'ɣ'}, {U'I', U'ɪ'},
+    {U'J', U'ʝ'}, {U'L', U'ɫ'}, {U'N', U'ŋ'}, {U'O', U'ɔ'}, {U'Q', U'ɒ'}, {U'R', U'ʁ'}, {U'S', U'ʃ'},
+    {U'T', U'θ'}, {U'U', U'ʊ'}, {U'V', U'ʌ'}, {U'W', U'œ'}, {U'X', U'x'}, {U'Z', U'ʒ'},
+}};
+
 std::optional<Mouth> baseShape(char32_t symbol) {
+    for (const auto& [ascii, ipa] : kAsciiNames) {
+        if (ascii == symbol) {
+            symbol = ipa;
+            break;
+        }
+    }
     for (const auto& [shape, symbols] : kIpaShapes) {
         if (symbols.find(symbol) != std::u32string_view::npos) {
             return shape;
@@ -120,13 +133,21 @@ std::optional<Mouth> ipaMouthEntry(QByteArrayView phoneme) {
         }
         return shape;
     }
-    // Nothing but marks: palatalisation on its own is a j; a tone or stress number rides on a vowel.
+    // Nothing but marks. A raised nasal left on its own (prenasalisation) is that nasal; anything else (a j
+    // of palatalisation, a tone, a length) rides on a sound around it: half open, neutral.
     for (const uint c : symbols) {
-        if (c == 0x02B2 || ((c >= 0x02E5 && c <= 0x02E9) || (c >= U'0' && c <= U'9'))) {
+        switch (c) {
+        case U'ᵐ':
+            return Mouth::Closed;
+        case U'ⁿ':
+            return Mouth::Wide1;
+        case U'ᵑ':
             return Mouth::Wide2;
+        default:
+            break;
         }
     }
-    return std::nullopt;
+    return Mouth::Wide2;
 }
 
 Mouth mouthForIpa(QByteArrayView phoneme) {

@@ -49,6 +49,14 @@ private:
     QList<Saved> m_saved;
 };
 
+// Sentences of languages that share their script with a better-known one.
+constexpr const char* kUkrainian =
+    "Ми поїхали до бабусі в село, де вона варила нам борщ і пекла пиріжки з вишнями.";
+constexpr const char* kPersian = "من هر روز صبح با دوستانم "
+                                 "در پارک نزدیک خانه قدم می\u200cزنم "
+                                 "و بعد چای می\u200cنوشیم.";
+constexpr const char* kMarathi = "मी रोज सकाळी माझ्या मित्रांबरोबर बागेत फिरायला जातो आणि नंतर आम्ही चहा पितो.";
+
 // The table's paragraph in `language`.
 QString paragraphIn(std::string_view language) {
     for (const auto& sample : samples::kParagraphs) {
@@ -178,43 +186,29 @@ void TestTtsLanguage::scriptsSettleTheLanguageAtOnce_data() {
     QTest::addColumn<QString>("paragraph");
     QTest::addColumn<QString>("language");
     QTest::addColumn<bool>("byScript");
-    QTest::newRow("one Greek word") << "Καλημέρα"
-                                    << "el" << true;
-    QTest::newRow("one Hebrew word") << "שלום"
-                                     << "he" << true;
-    QTest::newRow("Han only is Chinese") << "你好世界"
-                                         << "zh" << true;
-    QTest::newRow("a little kana is Japanese") << "東京都庁舎の展望室"
-                                               << "ja" << true;
-    QTest::newRow("katakana only") << "コンピューター"
-                                   << "ja" << true;
-    QTest::newRow("Hangul with a Han word") << "大韓民國 헌법 제일조"
-                                            << "ko" << true;
-    QTest::newRow("Georgian") << "გამარჯობა"
-                              << "ka" << true;
-    QTest::newRow("Armenian") << "Բարեւ ձեզ"
-                              << "hy" << true;
-    QTest::newRow("Korean with an English brand") << "새 iPhone 을 샀어요 정말 좋아요"
-                                                  << "ko" << true;
+    const auto row = [](const char* name, const char* paragraph, const char* language, bool byScript) {
+        QTest::newRow(name) << QString::fromUtf8(paragraph) << QString::fromLatin1(language) << byScript;
+    };
+    row("one Greek word", "Καλημέρα", "el", true);
+    row("one Hebrew word", "שלום", "he", true);
+    row("Han only is Chinese", "你好世界", "zh", true);
+    row("a little kana is Japanese", "東京都庁舎の展望室", "ja", true);
+    row("Chinese quoting a kana name", "我们在东京一家叫做すし屋的小饭馆吃了晚饭，然后坐地铁回到了酒店休息。",
+        "zh", true);
+    row("katakana only", "コンピューター", "ja", true);
+    row("Hangul with a Han word", "大韓民國 헌법 제일조", "ko", true);
+    row("Korean with an English brand", "새 iPhone 을 샀어요 정말 좋아요", "ko", true);
+    row("Georgian", "გამარჯობა", "ka", true);
+    row("Armenian", "Բարեւ ձեզ", "hy", true);
     // Too short for the statistics: the script's main language, never the English voice.
-    QTest::newRow("short Cyrillic") << "Привет!"
-                                    << "ru" << true;
-    QTest::newRow("short Arabic") << "مرحبا"
-                                  << "ar" << true;
-    QTest::newRow("short Devanagari") << "नमस्ते"
-                                      << "hi" << true;
+    row("short Cyrillic", "Привет!", "ru", true);
+    row("short Arabic", "مرحبا", "ar", true);
+    row("short Devanagari", "नमस्ते", "hi", true);
     // Long enough: the statistics tell the languages that share a script apart.
-    QTest::newRow("Ukrainian, not Russian")
-        << "Ми поїхали до бабусі в село, де вона варила нам борщ і пекла пиріжки з вишнями."
-        << "uk" << false;
-    QTest::newRow("Persian, not Arabic") << "من هر روز صبح با دوستانم در پارک نزدیک خانه قدم "
-                                            "می‌زنم "
-                                            "و "
-                                            "بعد "
-                                            "چای می‌نوشیم."
-                                         << "fa" << false;
-    QTest::newRow("a symbol of another script") << "α"
-                                                << "" << true;
+    row("Ukrainian, not Russian", kUkrainian, "uk", false);
+    row("Persian, not Arabic", kPersian, "fa", false);
+    row("Marathi, not Hindi", kMarathi, "mr", false);
+    row("a symbol of another script", "α", "", true);
 }
 
 void TestTtsLanguage::scriptsSettleTheLanguageAtOnce() {
@@ -336,22 +330,17 @@ void TestTtsLanguage::desktopLanguageComesFromTheLocale() {
 void TestTtsLanguage::espeakVoices_data() {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QString>("voice");
-    QTest::newRow("Chinese is Mandarin, read from pinyin") << "zh"
-                                                           << "cmn-latn-pinyin";
-    QTest::newRow("English") << "en"
-                             << "en";
-    QTest::newRow("region dropped") << "pt-BR"
-                                    << "pt";
-    QTest::newRow("locale form") << "fr_CA"
-                                 << "fr";
-    QTest::newRow("Norwegian") << "no"
-                               << "nb";
-    QTest::newRow("three letters") << "haw"
-                                   << "haw";
-    QTest::newRow("no voice") << "xh"
-                              << "";
-    QTest::newRow("nothing") << ""
-                             << "";
+    const auto row = [](const char* name, const char* language, const char* voice) {
+        QTest::newRow(name) << QString::fromLatin1(language) << QString::fromLatin1(voice);
+    };
+    row("Chinese is Mandarin, read from pinyin", "zh", "cmn-latn-pinyin");
+    row("English", "en", "en");
+    row("region dropped", "pt-BR", "pt");
+    row("locale form", "fr_CA", "fr");
+    row("Norwegian", "no", "nb");
+    row("three letters", "haw", "haw");
+    row("no voice", "xh", "");
+    row("nothing", "", "");
 }
 
 void TestTtsLanguage::espeakVoices() {
@@ -394,7 +383,16 @@ void TestTtsLanguage::ipaMouths_data() {
     rows("affricate by its sibilant", Mouth::Medium, {"tʃ", "t͡ʃ", "dʒ", "d͡ʒ", "tɕ", "dʑ", "ʈʂ"});
     rows("postalveolar", Mouth::Medium, {"ʃ", "ʒ", "ɕ", "ʑ", "ʂ", "ʐ", "ɹ", "ɚ", "ə˞", "s.", "ts.", "ts.h"});
     rows("stress, tone and length stripped", Mouth::Wide4, {"ˈa", "ˌa", "a˥", "a˧˥", "aː", "a5", "ˈaːˑ"});
-    rows("tone alone", Mouth::Wide2, {"1", "˥"});
+    rows("marks alone", Mouth::Wide2, {"1", "˥", "ː"});
+    rows("raised nasal", Mouth::Closed, {"ᵐ", "ᵐb"});
+    rows("raised nasal", Mouth::Wide1, {"ⁿ", "ⁿd"});
+    rows("eSpeak's ASCII name", Mouth::Medium, {"S", "Z"});
+    rows("eSpeak's ASCII name", Mouth::Wide2, {"N", "X"});
+    rows("eSpeak's ASCII name", Mouth::Wide4, {"A"});
+    rows("eSpeak's ASCII name", Mouth::Narrow, {"U", "W"});
+    rows("eSpeak's ASCII name", Mouth::Wide1, {"T", "D"});
+    rows("lookalikes", Mouth::Wide3, {"ε"});
+    rows("lookalikes", Mouth::Wide2, {"ᵻ"});
 }
 
 void TestTtsLanguage::ipaMouths() {
@@ -426,48 +424,75 @@ void TestTtsLanguage::ipaMouthsAgreeWithTheEnglishPhoneSet() {
 }
 
 void TestTtsLanguage::unknownIpaIsHalfOpen() {
-    for (const char* unknown : {"☃", "Ж", "ˈ☃ː", "ː"}) {
+    for (const char* unknown : {"☃", "Ж", "ˈ☃ː", "☃a"}) {
         QCOMPARE(ipaMouthEntry(unknown), std::nullopt);
         QCOMPARE(mouthForIpa(unknown), Mouth::Wide2);
     }
 }
 
-void TestTtsLanguage::everyPhonemeEspeakReportsHasAMouth() {
-    // The phonemes eSpeak NG 1.51 reported, in IPA, reading the table's paragraphs (tools/espeak-phonemes
-    // --table writes the list).
-    QFile file(QStringLiteral(CW_ESPEAK_PHONEMES));
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+namespace {
+
+// "VOICE<tab>PHONEME" lines as tools/espeak-phonemes writes them: the voices, the shapes the phonemes show,
+// and each phoneme with no entry, named with its code points.
+struct PhonemeList {
     QSet<QString> voices;
     QSet<Mouth> shapes;
     QStringList missing;
-    int phonemes = 0;
+    int lines = 0;
+};
+
+PhonemeList readPhonemeList(const QString& path) {
+    PhonemeList list;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        list.missing << QStringLiteral("cannot read ") + path;
+        return list;
+    }
     while (!file.atEnd()) {
         QByteArray line = file.readLine();
         line.chop(line.endsWith('\n') ? 1 : 0);
         const qsizetype tab = line.indexOf('\t');
-        QVERIFY2(tab > 0, line.constData());
+        if (tab <= 0) {
+            list.missing << QStringLiteral("a line without a voice: ") + QString::fromUtf8(line);
+            continue;
+        }
         const QByteArray voice = line.first(tab);
         const QByteArray phoneme = line.sliced(tab + 1);
-        voices << QString::fromLatin1(voice);
-        ++phonemes;
+        list.voices << QString::fromLatin1(voice);
+        ++list.lines;
         if (const std::optional<Mouth> shape = ipaMouthEntry(phoneme)) {
-            shapes << *shape;
-        } else {
-            QString codes;
-            for (const uint c : QString::fromUtf8(phoneme).toUcs4()) {
-                codes += QStringLiteral(" U+%1").arg(c, 4, 16, QLatin1Char('0'));
-            }
-            missing << QStringLiteral("%1: \"%2\" (%3)")
-                           .arg(QString::fromLatin1(voice), QString::fromUtf8(phoneme), codes.trimmed());
+            list.shapes << *shape;
+            continue;
         }
+        QString codes;
+        for (const uint c : QString::fromUtf8(phoneme).toUcs4()) {
+            codes += QStringLiteral(" U+%1").arg(c, 4, 16, QLatin1Char('0'));
+        }
+        list.missing << QStringLiteral("%1: \"%2\" (%3)")
+                            .arg(QString::fromLatin1(voice), QString::fromUtf8(phoneme), codes.trimmed());
     }
-    QVERIFY2(missing.isEmpty(),
-             qPrintable(QStringLiteral("no mouth for ") + missing.join(QStringLiteral(", "))));
+    return list;
+}
+
+} // namespace
+
+void TestTtsLanguage::everyPhonemeEspeakReportsHasAMouth() {
+    // The phonemes eSpeak NG 1.51 reported, in IPA, reading the table's paragraphs (tools/espeak-phonemes
+    // --table > espeak-phonemes.tsv), and spelling the letters of every script with each of its voices
+    // (--letters > espeak-letter-phonemes.tsv).
+    const PhonemeList paragraphs = readPhonemeList(QStringLiteral(CW_TTS_DATA "/espeak-phonemes.tsv"));
+    QVERIFY2(paragraphs.missing.isEmpty(),
+             qPrintable(QStringLiteral("no mouth for ") + paragraphs.missing.join(QStringLiteral(", "))));
     for (const auto& sample : samples::kParagraphs) {
-        QVERIFY2(voices.contains(text(sample.voice)), sample.voice.data()); // the list covers every voice
+        QVERIFY2(paragraphs.voices.contains(text(sample.voice)), sample.voice.data()); // every voice is there
     }
-    QVERIFY(phonemes > 300);
-    QCOMPARE(shapes.size(), cw::kMouthCount); // and the voices draw every mouth
+    QVERIFY(paragraphs.lines > 300);
+    QCOMPARE(paragraphs.shapes.size(), cw::kMouthCount); // and the voices draw every mouth
+
+    const PhonemeList letters = readPhonemeList(QStringLiteral(CW_TTS_DATA "/espeak-letter-phonemes.tsv"));
+    QVERIFY2(letters.missing.isEmpty(),
+             qPrintable(QStringLiteral("no mouth for ") + letters.missing.join(QStringLiteral(", "))));
+    QVERIFY(letters.lines > 300);
 }
 
 QTEST_GUILESS_MAIN(TestTtsLanguage)

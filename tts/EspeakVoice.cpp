@@ -245,14 +245,20 @@ VoiceFiles& voiceFiles() {
 }
 
 /// The text as eSpeak NG is to read it, as long in UTF-16 as `text`: control characters (NUL ends its
-/// text, 0x01 starts its embedded commands) and unpaired surrogates become blanks.
+/// text, 0x01 starts its embedded commands), unpaired surrogates and code points no script has (eSpeak NG
+/// 1.51 reads freed memory on some, such as U+0BAB) become blanks.
 QString plainText(const QString& text) {
     QString out = text;
     for (qsizetype i = 0; i < out.size(); ++i) {
         const QChar c = out[i];
         if (c.isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate()) {
+            if (QChar::category(QChar::surrogateToUcs4(c, out[i + 1])) == QChar::Other_NotAssigned) {
+                out[i] = u' ';
+                out[i + 1] = u' ';
+            }
             ++i;
-        } else if (c.isSurrogate() || c.unicode() < 0x20 || c.unicode() == 0x7f) {
+        } else if (c.isSurrogate() || c.unicode() < 0x20 || c.unicode() == 0x7f ||
+                   c.category() == QChar::Other_NotAssigned) {
             out[i] = u' ';
         }
     }

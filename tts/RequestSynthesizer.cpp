@@ -1,5 +1,6 @@
 #include "RequestSynthesizer.h"
 
+#include "JapaneseReading.h"
 #include "TextChunks.h"
 #include "core/Trace.h"
 
@@ -161,6 +162,14 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         VoiceSettings settings = piece.voice;
         if (settings.language.isEmpty()) {
             settings.language = language;
+        }
+        if (settings.language == u"ja") {
+            // Japanese is read from kana: each kanji word becomes its reading, which stands for the word.
+            SpokenText reading = japaneseReading(spoken.text);
+            for (int& origin : reading.origin) {
+                origin = spoken.origin.value(origin, origin);
+            }
+            spoken = std::move(reading);
         }
         sentence = voice_.begin(spoken.text, settings);
         characters_ += spoken.text.size();

@@ -357,6 +357,11 @@ void TestTtsEspeakVoice::oddTextIsSpokenWithoutHarm_data() {
     QTest::newRow("unpaired surrogates") << QStringLiteral("Bonjour ") + QChar(0xd800) +
                                                 QStringLiteral(" le ") + QChar(0xdc00) +
                                                 QStringLiteral("monde");
+    // eSpeak NG 1.51 reads freed memory on a code point no script has, such as U+0BAB in the Tamil block.
+    QTest::newRow("unassigned code points")
+        << QStringLiteral("Bonjour ") + QChar(0x0bab) + QStringLiteral(" le ") + QChar(0x0378) +
+               QStringLiteral(" monde ") + QString::fromUcs4(U"\U0002FFFF\U000E0080") +
+               QStringLiteral(" fin");
     QTest::newRow("NUL inside") << QStringLiteral("Bonjour") + QChar(0) + QStringLiteral(" le monde");
     QTest::newRow("markup and embedded commands") << QStringLiteral("<speak>Bonjour</speak> \x01"
                                                                     "50P le monde");

@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
 
     // One program per desktop session: a later start hands itself to the first and ends at once.
     cw::ApplicationBusObject busObject;
-    if (cw::claimSession(busObject) == cw::SessionRole::Second) {
+    const cw::SessionRole role = cw::claimSession(busObject);
+    if (role == cw::SessionRole::Second) {
         cw::trace("handed to the running program");
         return 0;
     }
@@ -39,8 +40,6 @@ int main(int argc, char** argv) {
     cw::CWmain window(platform.services(cw::makeCharacterService()));
     QApplication::setWindowIcon(window.windowIcon()); // the program's other windows take it up
     cw::trace("main window made");
-    busObject.setHandlers({[&window] { window.activateFromDesktop(); },
-                           [&window](const QString& name) { return window.activateAction(name); }});
     cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,
                                 window.state().TrayIconData);
     QObject::connect(&window, &cw::CWmain::failed, &failurePath, &cw::FailurePath::fail);
@@ -58,6 +57,10 @@ int main(int argc, char** argv) {
             qCCritical(lcApp).noquote() << "failure:" << reason;
             failurePath.fail(reason);
         });
+    // Only a loaded window takes the desktop's requests. One that came earlier was held until now: the call
+    // that started this program through D-Bus activation, or one sent while a start-up message box waited.
+    busObject.setHandlers({[&window] { window.activateFromDesktop(); },
+                           [&window](const QString& name) { return window.activateAction(name); }});
     cw::trace("event loop entered");
     const int status = QApplication::exec();
     return failurePath.failed() ? 1 : status;

@@ -6,11 +6,15 @@
 #include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
+#include "PortalShortcuts.h"
 #include "SessionBus.h"
 #include "core/Trace.h"
 
+#include <QDBusConnection>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QTimer>
+#include <memory>
 
 int main(int argc, char** argv) {
     cw::trace("main entered");
@@ -61,6 +65,17 @@ int main(int argc, char** argv) {
     // that started this program through D-Bus activation, or one sent while a start-up message box waited.
     busObject.setHandlers({[&window] { window.activateFromDesktop(); },
                            [&window](const QString& name) { return window.activateAction(name); }});
+    // Global shortcuts, where the desktop portal offers them: asked for once the event loop runs, answered
+    // whenever the portal answers, so the window and the genie never wait on it.
+    std::unique_ptr<cw::PortalShortcuts> shortcuts;
+    if (role == cw::SessionRole::First) {
+        shortcuts = std::make_unique<cw::PortalShortcuts>(
+            QDBusConnection::sessionBus(), [&window](const QString& id) { window.activateAction(id); });
+        QTimer::singleShot(0, shortcuts.get(), [&shortcuts] {
+            shortcuts->start({{QStringLiteral("say-selection"), QStringLiteral("Say the selection")},
+                              {QStringLiteral("stop"), QStringLiteral("Stop speaking")}});
+        });
+    }
     cw::trace("event loop entered");
     const int status = QApplication::exec();
     return failurePath.failed() ? 1 : status;

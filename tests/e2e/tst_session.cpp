@@ -1,7 +1,8 @@
 // One program per desktop session, on a private session bus: a second start hands itself to the first, the
 // actions reach the running program from outside (say-selection heard in the null sink, stop silencing it,
-// quit ending it), and without a bus each start runs on its own.
+// quit ending it, the desktop portal's global shortcuts), and without a bus each start runs on its own.
 #include "DesktopDriver.h"
+#include "FakeShortcutsPortal.h"
 #include "PrivateSessionBus.h"
 #include "SinkRecorder.h"
 
@@ -346,6 +347,29 @@ private slots:
         QCOMPARE(activateAction(bus.address(), QStringLiteral("quit")), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(bus.address()), 15000);
         QVERIFY(DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$")).isEmpty());
+    }
+
+    void theDesktopsGlobalShortcutsReachTheProgram() {
+        PrivateSessionBus bus;
+        FakeShortcutsPortal portal(bus.address());
+        QVERIFY(portal.registered());
+        QProcess first;
+        ProgramTrace trace(first);
+        QVERIFY(start(first, trace, bus.address()));
+        QVERIFY2(trace.waitFor(QStringLiteral("global shortcuts bound 2"), 0, 15000),
+                 "the program bound no shortcuts with the portal");
+        QCOMPARE(portal.bound().size(), std::size_t(2));
+        QCOMPARE(portal.bound()[0].id, QStringLiteral("say-selection"));
+        QCOMPARE(portal.bound()[1].id, QStringLiteral("stop"));
+
+        // A press of either runs its action, as the desktop file's actions do.
+        qsizetype before = trace.mark();
+        portal.activate(portal.sessions().value(0), QStringLiteral("stop"));
+        QVERIFY(trace.waitFor(QStringLiteral("desktop action 2"), before, 5000));
+        before = trace.mark();
+        portal.activate(portal.sessions().value(0), QStringLiteral("say-selection"));
+        QVERIFY(trace.waitFor(QStringLiteral("desktop action 1"), before, 5000));
+        DesktopDriver::endProgram(first);
     }
 
     void unknownActionsAreRefused() {

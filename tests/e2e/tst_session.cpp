@@ -90,14 +90,6 @@ int activateAction(const QString& address, const QString& action) {
                       10000);
 }
 
-/// True once the sink has been silent for the last `ms` milliseconds since sample `from`.
-bool silentFor(SinkRecorder& recorder, std::size_t from, int ms) {
-    const std::vector<std::int16_t> heard = recorder.since(from);
-    const std::size_t span = std::size_t(SinkRecorder::kRate) * std::size_t(ms) / 1000;
-    return heard.size() >= span &&
-           !SinkRecorder::audible(std::vector<std::int16_t>(heard.end() - long(span), heard.end()));
-}
-
 } // namespace
 
 class SessionTest : public QObject {
@@ -205,7 +197,7 @@ private slots:
         // Stop silences him: quiet at once, and quiet for the 1.5 s that follow while the text would go on.
         const std::size_t stopped = recorder.samples().size();
         QCOMPARE(activateAction(bus.address(), QStringLiteral("stop")), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(silentFor(recorder, stopped, 100), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.silentFor(stopped, 100), 5000);
         const std::size_t after = recorder.samples().size();
         QTRY_VERIFY_WITH_TIMEOUT(recorder.since(after).size() >= std::size_t(SinkRecorder::kRate) * 3 / 2,
                                  10000);

@@ -341,6 +341,50 @@ private slots:
         QVERIFY(DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$")).isEmpty());
     }
 
+    void aRequestWhileAStartUpMessageWaitsIsHeldForTheLoadedWindow() {
+        PrivateSessionBus bus;
+        QProcess first;
+        ProgramTrace trace(first);
+        // No sound server: the program says so in a message box before its window is loaded.
+        QProcessEnvironment environment = first.processEnvironment();
+        environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent/pulse/native"));
+        environment.insert(kBusVariable, bus.address());
+        first.setProcessEnvironment(environment);
+        first.setProcessChannelMode(ProgramTrace::channels());
+        first.start(program, {});
+        QVERIFY(first.waitForStarted());
+        auto end = qScopeGuard([&first] { DesktopDriver::endProgram(first); });
+        const auto box = DesktopDriver::waitForWindow(
+            QStringLiteral("^No sound card found$"), [](const QString&) { return true; }, 15000,
+            first.processId());
+        QVERIFY2(box, "no message box about the missing sound output");
+
+        QDBusConnection client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("held"));
+        auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("held")); });
+        // The box's event loop delivers both calls in order; Open is answered at once, so once its answer is
+        // here, show has been delivered too, and must wait for the window.
+        QDBusPendingCall show = client.asyncCall(actionCall(QStringLiteral("show")));
+        QDBusMessage open = QDBusMessage::createMethodCall(
+            QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
+            QStringLiteral("org.freedesktop.Application"), QStringLiteral("Open"));
+        open << QStringList{} << QVariantMap{};
+        QDBusPendingCall opened = client.asyncCall(open);
+        QTRY_VERIFY_WITH_TIMEOUT(opened.isFinished(), 10000);
+        QVERIFY(opened.isError()); // the program opens no files
+        QVERIFY2(!show.isFinished(), "show was taken before the window was loaded");
+
+        const qsizetype before = trace.mark();
+        DesktopDriver::sendKeys(*box, {QStringLiteral("Return")});
+        const auto loaded = trace.waitFor(QStringLiteral("character loaded"), before, 15000);
+        QVERIFY(loaded);
+        QVERIFY(trace.waitFor(QStringLiteral("desktop action 3"), *loaded, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(show.isFinished(), 5000);
+        QVERIFY(!show.isError());
+        QVERIFY(DesktopDriver::waitForWindow(QStringLiteral("^Chatterwisp$"), DesktopDriver::isMainWindow,
+                                             5000, first.processId()));
+        QCOMPARE(first.state(), QProcess::Running);
+    }
+
     void theDesktopsGlobalShortcutsReachTheProgram() {
         PrivateSessionBus bus;
         FakeShortcutsPortal portal(bus.address());

@@ -112,8 +112,12 @@ window back to the front, for instance after minimising it. Its right-button men
 running one also takes actions from outside: <b>say-selection</b> speaks the text highlighted in any program
 (the clipboard's text when nothing is highlighted), <b>say-clipboard</b> speaks the clipboard's text,
 <b>stop</b>, <b>show</b> and <b>quit</b>. They use the fields' pitch and speed and leave the text box alone.
-The program's entry in the application menu offers the first three.</p>
-<p>To say the selection with a key, bind this command, written on one line, to the key of your choice:</p>
+The program's entry in the application menu offers the first three, and starts @TITLE@ first when it is not
+running.</p>
+<p>Where the desktop offers global shortcuts (through the XDG desktop portal), @TITLE@ registers <b>Say the
+selection</b> and <b>Stop speaking</b> there when it starts, without keys: choose them in the desktop's
+shortcut settings. Elsewhere, to say the selection with a key, bind this command, written on one line, to the
+key of your choice:</p>
 <pre>gdbus call --session --dest com.example.chatterwisp
   --object-path /com/example/chatterwisp
   --method org.freedesktop.Application.ActivateAction

@@ -476,8 +476,10 @@ void CWmain::sayFromClipboard(bool primaryFirst) {
 
 void CWmain::sayReadText(const std::optional<QString>& text, const char* source) {
     if (!text) {
+        // What the user sees; the clipboard tells why (no answer in time, refused) at debug level only.
+        qCInfo(lcApp) << "nothing said: the" << source << "could not be read";
         trace("desktop read failed", qstrlen(source));
-        return; // the clipboard logged why it could not be read
+        return;
     }
     if (text->isEmpty()) {
         qCInfo(lcApp) << "nothing said: no text on offer";

@@ -19,10 +19,41 @@ constexpr int kActivateTimeoutMs = 1000;
 
 } // namespace
 
-void ApplicationBusObject::Activate(const QVariantMap& /*platformData*/) {
-    if (handlers_.activate) {
-        handlers_.activate();
+void ApplicationBusObject::setHandlers(Handlers handlers) {
+    handlers_ = std::move(handlers);
+    ready_ = true;
+    for (const std::function<void()>& call : std::exchange(held_, {})) {
+        call();
     }
+}
+
+void ApplicationBusObject::runOrHold(std::function<void()> call) {
+    if (ready_) {
+        call();
+        return;
+    }
+    // Calls come with the event loop, and a start-up message box runs one before the window is loaded; a
+    // start by D-Bus activation finds its call waiting as soon as it claims the name.
+    held_.push_back(std::move(call));
+}
+
+ApplicationBusObject::HeldCaller ApplicationBusObject::holdAnswer() {
+    if (ready_ || !calledFromDBus()) {
+        return std::nullopt;
+    }
+    setDelayedReply(true);
+    return std::make_pair(connection(), message());
+}
+
+void ApplicationBusObject::Activate(const QVariantMap& /*platformData*/) {
+    runOrHold([this, caller = holdAnswer()] {
+        if (handlers_.activate) {
+            handlers_.activate();
+        }
+        if (caller) {
+            caller->first.send(caller->second.createReply());
+        }
+    });
 }
 
 void ApplicationBusObject::Open(const QStringList& /*uris*/, const QVariantMap& /*platformData*/) {
@@ -33,10 +64,16 @@ void ApplicationBusObject::Open(const QStringList& /*uris*/, const QVariantMap& 
 
 void ApplicationBusObject::ActivateAction(const QString& name, const QVariantList& /*parameter*/,
                                           const QVariantMap& /*platformData*/) {
-    const bool known = !handlers_.activateAction || handlers_.activateAction(name);
-    if (!known && calledFromDBus()) {
-        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: %1").arg(name));
-    }
+    runOrHold([this, name, caller = holdAnswer()] {
+        const bool known = !handlers_.activateAction || handlers_.activateAction(name);
+        const QString refusal = QStringLiteral("No such action: %1").arg(name);
+        if (caller) {
+            caller->first.send(known ? caller->second.createReply()
+                                     : caller->second.createErrorReply(QDBusError::InvalidArgs, refusal));
+        } else if (!known && calledFromDBus()) { // run at once, inside the call
+            sendErrorReply(QDBusError::InvalidArgs, refusal);
+        }
+    });
 }
 
 bool sessionBusOffered() {

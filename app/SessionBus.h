@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QObject>
 #include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
 #include <functional>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace cw {
 
@@ -28,8 +32,9 @@ public:
     };
 
     explicit ApplicationBusObject(QObject* parent = nullptr) : QObject(parent) {}
-    /// Until handlers are set, calls are accepted and do nothing.
-    void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+    /// Calls that came before the handlers were set are held (their callers wait for the answer) and run now,
+    /// in the order they came.
+    void setHandlers(Handlers handlers);
 
 public slots:
     void Activate(const QVariantMap& platformData);
@@ -38,7 +43,16 @@ public slots:
     void ActivateAction(const QString& name, const QVariantList& parameter, const QVariantMap& platformData);
 
 private:
+    /// A D-Bus caller whose answer is sent once its held call has run.
+    using HeldCaller = std::optional<std::pair<QDBusConnection, QDBusMessage>>;
+    /// Inside a D-Bus call that will be held: takes over its answer.
+    HeldCaller holdAnswer();
+    /// Runs `call` now, or holds it until the handlers are set.
+    void runOrHold(std::function<void()> call);
+
     Handlers handlers_;
+    bool ready_ = false;
+    std::vector<std::function<void()>> held_;
 };
 
 /// How this start of the program runs.

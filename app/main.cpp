@@ -6,11 +6,15 @@
 #include "DesktopPlatform.h"
 #include "FailureReport.h"
 #include "Fonts.h"
+#include "PortalShortcuts.h"
 #include "SessionBus.h"
 #include "core/Trace.h"
 
+#include <QDBusConnection>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QTimer>
+#include <memory>
 
 int main(int argc, char** argv) {
     cw::trace("main entered");
@@ -29,7 +33,8 @@ int main(int argc, char** argv) {
 
     // One program per desktop session: a later start hands itself to the first and ends at once.
     cw::ApplicationBusObject busObject;
-    if (cw::claimSession(busObject) == cw::SessionRole::Second) {
+    const cw::SessionRole role = cw::claimSession(busObject);
+    if (role == cw::SessionRole::Second) {
         cw::trace("handed to the running program");
         return 0;
     }
@@ -39,8 +44,6 @@ int main(int argc, char** argv) {
     cw::CWmain window(platform.services(cw::makeCharacterService()));
     QApplication::setWindowIcon(window.windowIcon()); // the program's other windows take it up
     cw::trace("main window made");
-    busObject.setHandlers({[&window] { window.activateFromDesktop(); },
-                           [&window](const QString& name) { return window.activateAction(name); }});
     cw::FailurePath failurePath(platform.messageBoxes, platform.notificationArea,
                                 window.state().TrayIconData);
     QObject::connect(&window, &cw::CWmain::failed, &failurePath, &cw::FailurePath::fail);
@@ -58,6 +61,21 @@ int main(int argc, char** argv) {
             qCCritical(lcApp).noquote() << "failure:" << reason;
             failurePath.fail(reason);
         });
+    // Only a loaded window takes the desktop's requests. One that came earlier was held until now: the call
+    // that started this program through D-Bus activation, or one sent while a start-up message box waited.
+    busObject.setHandlers({[&window] { window.activateFromDesktop(); },
+                           [&window](const QString& name) { return window.activateAction(name); }});
+    // Global shortcuts, where the desktop portal offers them: asked for once the event loop runs, answered
+    // whenever the portal answers, so the window and the genie never wait on it.
+    std::unique_ptr<cw::PortalShortcuts> shortcuts;
+    if (role == cw::SessionRole::First) {
+        shortcuts = std::make_unique<cw::PortalShortcuts>(
+            QDBusConnection::sessionBus(), [&window](const QString& id) { window.activateAction(id); });
+        QTimer::singleShot(0, shortcuts.get(), [&shortcuts] {
+            shortcuts->start({{QStringLiteral("say-selection"), QStringLiteral("Say the selection")},
+                              {QStringLiteral("stop"), QStringLiteral("Stop speaking")}});
+        });
+    }
     cw::trace("event loop entered");
     const int status = QApplication::exec();
     return failurePath.failed() ? 1 : status;

@@ -140,19 +140,35 @@ private slots:
 
     void theBusObjectHandsCallsToItsHandlers() {
         ApplicationBusObject object;
-        object.Activate({}); // before handlers are set: nothing happens, nothing breaks
-        object.ActivateAction(QStringLiteral("stop"), {}, {});
-        int activations = 0;
-        QStringList actions;
-        object.setHandlers({[&] { ++activations; },
-                            [&](const QString& name) {
-                                actions.append(name);
-                                return true;
-                            }});
+        QStringList calls;
+        auto handlers = ApplicationBusObject::Handlers{[&] { calls.append(QStringLiteral("activate")); },
+                                                       [&](const QString& name) {
+                                                           calls.append(name);
+                                                           return true;
+                                                       }};
+        object.setHandlers(handlers);
         object.Activate({});
         object.ActivateAction(QStringLiteral("say-selection"), {}, {});
-        QCOMPARE(activations, 1);
-        QCOMPARE(actions, QStringList{QStringLiteral("say-selection")});
+        QCOMPARE(calls, (QStringList{QStringLiteral("activate"), QStringLiteral("say-selection")}));
+    }
+
+    void callsBeforeTheWindowIsReadyAreHeldNotLost() {
+        // A start by D-Bus activation receives the call that started it before its window is loaded.
+        ApplicationBusObject object;
+        object.ActivateAction(QStringLiteral("show"), {}, {});
+        object.Activate({});
+        object.ActivateAction(QStringLiteral("say-selection"), {}, {});
+        QStringList calls;
+        object.setHandlers({[&] { calls.append(QStringLiteral("activate")); },
+                            [&](const QString& name) {
+                                calls.append(name);
+                                return true;
+                            }});
+        QCOMPARE(calls, (QStringList{QStringLiteral("show"), QStringLiteral("activate"),
+                                     QStringLiteral("say-selection")}));
+        object.ActivateAction(QStringLiteral("stop"), {}, {});
+        QCOMPARE(calls.size(), 4); // each held call ran once
+        QCOMPARE(calls.last(), QStringLiteral("stop"));
     }
 };
 

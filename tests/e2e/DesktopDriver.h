@@ -10,8 +10,10 @@
 #include <QStringList>
 #include <QTest>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace cw::test {
@@ -120,6 +122,36 @@ public:
              QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")});
     }
 
+    /// The text of the text field at `at` of a window, copied out through the clipboard (empty when the copy
+    /// did not land). Leaves the field's text selected, so the primary selection holds it too.
+    static QString copiedText(const QString& window, QPoint at) {
+        click(window, at);
+        sendKeys(window, {QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
+        QString copied;
+        (void)QTest::qWaitFor(
+            [&copied] {
+                copied = run(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                       QStringLiteral("clipboard")});
+                return !copied.isEmpty();
+            },
+            5000);
+        return copied;
+    }
+
+    /// The notification-area icon of a process: the tray host embeds it as a small window of the process's.
+    static std::optional<QString> trayIconOf(qint64 pid, int timeoutMs) {
+        return waitForWindow(
+            QString(), [](const QString& w) { return geometry(w).width() <= 64; }, timeoutMs, pid);
+    }
+
+    /// Whether a window still exists on the X server.
+    static bool windowExists(const QString& window) {
+        QProcess process;
+        process.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+        return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
     /// Saves a screenshot of a window (or of the whole screen for "root").
     static bool screenshot(const QString& window, const QString& file) {
         QProcess process;
@@ -170,6 +202,29 @@ public:
         }
     }
 
+    /// The steps after the first `from` and up to and including step `to`.
+    QStringList stepsBetween(qsizetype from, qsizetype to) {
+        take();
+        QStringList steps;
+        for (qsizetype i = std::max<qsizetype>(from, 0); i < std::min(to, qsizetype(steps_.size())); ++i) {
+            steps.append(steps_[std::size_t(i)]);
+        }
+        return steps;
+    }
+
+    /// The program's own log lines (categories "chatterwisp.*" but the trace) printed after the first `from`
+    /// steps and before step `to` was taken.
+    QStringList logLinesBetween(qsizetype from, qsizetype to) {
+        take();
+        QStringList lines;
+        for (const auto& [after, line] : logLines_) {
+            if (after >= from && after < to) {
+                lines.append(line);
+            }
+        }
+        return lines;
+    }
+
 private:
     void take() {
         pending_ += process_.readAllStandardError();
@@ -178,6 +233,9 @@ private:
             const QByteArray line = pending_.left(end);
             const qsizetype at = line.indexOf(prefix);
             if (at < 0) {
+                if (line.startsWith("chatterwisp.")) {
+                    logLines_.emplace_back(qsizetype(steps_.size()), QString::fromUtf8(line));
+                }
                 std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
                 std::fputc('\n', stderr);
                 continue;
@@ -191,6 +249,7 @@ private:
     QProcess& process_;
     QByteArray pending_;
     std::vector<QString> steps_;
+    std::vector<std::pair<qsizetype, QString>> logLines_; // each with the count of steps before it
 };
 
 } // namespace cw::test

@@ -42,6 +42,13 @@ public:
                    ? std::vector<std::int16_t>(samples_.begin() + long(from), samples_.end())
                    : std::vector<std::int16_t>{};
     }
+    /// True once the sink has been silent for the last `ms` milliseconds recorded since sample `from`.
+    bool silentFor(std::size_t from, int ms) {
+        const std::vector<std::int16_t> heard = since(from);
+        const std::size_t span = std::size_t(kRate) * std::size_t(ms) / 1000;
+        return heard.size() >= span &&
+               !audible(std::vector<std::int16_t>(heard.end() - long(span), heard.end()));
+    }
     /// Whether any of the samples is louder than a whisper of background.
     static bool audible(const std::vector<std::int16_t>& samples, int threshold = 1000) {
         for (std::int16_t s : samples) {

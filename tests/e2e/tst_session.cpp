@@ -1,39 +1,26 @@
 // One program per desktop session, on a private session bus: a second start hands itself to the first, the
-// actions reach the running program from outside, and without a bus each start runs on its own.
+// actions reach the running program from outside (say-selection heard in the null sink, stop silencing it,
+// quit ending it, the desktop portal's global shortcuts), and without a bus each start runs on its own.
 #include "DesktopDriver.h"
+#include "FakeShortcutsPortal.h"
+#include "PrivateSessionBus.h"
+#include "SinkRecorder.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 using namespace cw::test;
 
 namespace {
 
 const QString kBusVariable = QStringLiteral("DBUS_SESSION_BUS_ADDRESS");
-
-/// A session bus of the test's own, ended with the test.
-class PrivateSessionBus {
-public:
-    PrivateSessionBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                      QStringLiteral("--print-address")});
-        if (daemon_.waitForStarted() && daemon_.waitForReadyRead(10000)) {
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        }
-    }
-    ~PrivateSessionBus() {
-        daemon_.terminate();
-        if (!daemon_.waitForFinished(5000)) {
-            daemon_.kill();
-            daemon_.waitForFinished();
-        }
-    }
-    QString address() const { return address_; }
-
-private:
-    QProcess daemon_;
-    QString address_;
-};
+// The main window's text box, in window coordinates.
+const QPoint kTextBox{60, 60};
 
 /// The test's environment with the session bus at `address` (none when empty).
 QProcessEnvironment withBus(const QString& address) {
@@ -58,6 +45,40 @@ int runWithBus(const QString& address, const QString& program, const QStringList
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+/// Whether a program holds the Chatterwisp name on the bus at `address`.
+bool nameOwned(const QString& address) {
+    QProcess gdbus;
+    gdbus.setProcessEnvironment(withBus(address));
+    gdbus.start(QStringLiteral("gdbus"),
+                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                 QStringLiteral("org.freedesktop.DBus"), QStringLiteral("--object-path"),
+                 QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("--method"),
+                 QStringLiteral("org.freedesktop.DBus.NameHasOwner"),
+                 QStringLiteral("com.example.chatterwisp")});
+    return gdbus.waitForFinished(10000) && gdbus.readAllStandardOutput().contains("true");
+}
+
+/// Ends every Chatterwisp on the screen: the ones the bus started are no child of the test's.
+void endProgramsOnScreen() {
+    for (const QString& window : DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$"))) {
+        const qint64 pid =
+            DesktopDriver::run(QStringLiteral("xdotool"), {QStringLiteral("getwindowpid"), window})
+                .toLongLong();
+        if (pid > 0) {
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        }
+    }
+}
+
+/// An ActivateAction call to the running program.
+QDBusMessage actionCall(const QString& action) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
+        QStringLiteral("org.freedesktop.Application"), QStringLiteral("ActivateAction"));
+    call << action << QVariantList{} << QVariantMap{};
+    return call;
+}
+
 /// Asks the running program for an action, as the desktop file's actions do.
 int activateAction(const QString& address, const QString& action) {
     return runWithBus(address, QStringLiteral("gdbus"),
@@ -75,6 +96,15 @@ class SessionTest : public QObject {
     Q_OBJECT
 private:
     const QString program = QStringLiteral(CW_PROGRAM_PATH);
+
+    /// A service file that has the bus start the program of this build for its name.
+    bool writeServiceFile(const QString& folder) const {
+        QFile file(folder + QStringLiteral("/com.example.chatterwisp.service"));
+        return file.open(QIODevice::WriteOnly) &&
+               file.write(QStringLiteral("[D-BUS Service]\nName=com.example.chatterwisp\nExec=%1\n")
+                              .arg(program)
+                              .toUtf8()) > 0;
+    }
 
     /// Starts the program on the bus at `address` with its trace on; returns its main window.
     std::optional<QString> start(QProcess& process, ProgramTrace& trace, const QString& address) {
@@ -120,18 +150,36 @@ private slots:
         DesktopDriver::endProgram(first);
     }
 
-    void saySelectionSpeaksWhatIsHighlighted() {
+    void saySelectionIsHeardStopSilencesAndQuitEnds() {
+        if (qEnvironmentVariableIsEmpty("CW_NULL_SINK")) {
+            QSKIP("needs the null sink of tools/headless.sh");
+        }
+        SinkRecorder recorder;
+        QVERIFY(recorder.start());
         PrivateSessionBus bus;
         QProcess first;
         ProgramTrace trace(first);
-        QVERIFY(start(first, trace, bus.address()));
-        QVERIFY(trace.waitFor(QStringLiteral("event loop entered"), 0, 15000));
+        const auto window = start(first, trace, bus.address());
+        QVERIFY(window);
+        // The greeting is over once the genie has floated to his place: no sound of his own after that.
+        QVERIFY(trace.waitFor(QStringLiteral("finished MoveTo \\d+"), 0, 15000));
+        const QString textBox = DesktopDriver::copiedText(*window, kTextBox);
+        QVERIFY(!textBox.isEmpty());
+        const auto icon = DesktopDriver::trayIconOf(first.processId(), 5000);
+        QVERIFY2(icon, "no tray icon appeared");
 
-        const QString text = QStringLiteral("Words highlighted in another program");
+        // Long enough that he would still be speaking well after Stop.
+        const QString text =
+            QStringLiteral("Words highlighted in another program are read aloud by the genie, "
+                           "one after another, for as long as there are words to read.");
         QProcess owner; // owns the primary selection until it ends
         owner.start(QStringLiteral("xclip"),
                     {QStringLiteral("-quiet"), QStringLiteral("-selection"), QStringLiteral("primary")});
         QVERIFY(owner.waitForStarted());
+        auto endOwner = qScopeGuard([&owner] {
+            owner.kill();
+            owner.waitForFinished();
+        });
         owner.write(text.toUtf8());
         owner.closeWriteChannel();
         QTRY_COMPARE_WITH_TIMEOUT(
@@ -140,20 +188,91 @@ private slots:
             text, 5000);
 
         const qsizetype before = trace.mark();
+        const std::size_t quiet = recorder.samples().size();
         QCOMPARE(activateAction(bus.address(), QStringLiteral("say-selection")), 0);
-        const auto read =
-            trace.waitFor(QStringLiteral("desktop text read %1").arg(text.size()), before, 10000);
-        QVERIFY(read);
-        QVERIFY(trace.waitFor(QStringLiteral("speech handed to engine"), *read, 20000));
+        QVERIFY(trace.waitFor(QStringLiteral("desktop text read %1").arg(text.size()), before, 10000));
+        QTRY_VERIFY2_WITH_TIMEOUT(SinkRecorder::audible(recorder.since(quiet)), "say-selection was not heard",
+                                  20000);
 
-        // Stop silences him, and quit ends the program as closing its window does.
+        // Stop silences him: quiet at once, and quiet for the 1.5 s that follow while the text would go on.
+        const std::size_t stopped = recorder.samples().size();
         QCOMPARE(activateAction(bus.address(), QStringLiteral("stop")), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.silentFor(stopped, 100), 5000);
+        const std::size_t after = recorder.samples().size();
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.since(after).size() >= std::size_t(SinkRecorder::kRate) * 3 / 2,
+                                 10000);
+        QVERIFY2(!SinkRecorder::audible(recorder.since(after)), "speech went on after stop");
+
+        // The text came from the selection, not through the window: its text box is as it was.
+        QCOMPARE(DesktopDriver::copiedText(*window, kTextBox), textBox);
+
+        // Quit ends the program as closing its window does: exit 0, and the tray icon is gone.
+        QVERIFY(DesktopDriver::windowExists(*icon));
         QCOMPARE(activateAction(bus.address(), QStringLiteral("quit")), 0);
         QVERIFY(first.waitForFinished(10000));
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
-        owner.kill();
-        owner.waitForFinished();
+        QVERIFY(!DesktopDriver::windowExists(*icon));
+    }
+
+    void aFrozenSelectionOwnerNeitherFreezesTheWindowNorSpeaks() {
+#ifndef CW_SELECTION_OWNER
+        QSKIP("selection_owner is built with the app tests");
+#else
+        PrivateSessionBus bus;
+        QProcess first;
+        ProgramTrace trace(first);
+        QVERIFY(start(first, trace, bus.address()));
+        QVERIFY(trace.waitFor(QStringLiteral("event loop entered"), 0, 15000));
+
+        // An owner that takes the primary selection and never answers a request for it.
+        QProcess owner;
+        owner.start(QStringLiteral(CW_SELECTION_OWNER),
+                    {QStringLiteral("--primary"), QStringLiteral("--freeze"), QStringLiteral("--text"),
+                     QStringLiteral("never sent")});
+        QVERIFY(owner.waitForStarted());
+        auto endOwner = qScopeGuard([&owner] {
+            owner.kill();
+            owner.waitForFinished();
+        });
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += owner.readAllStandardOutput()).contains("ready"), 5000);
+
+        QDBusConnection client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("frozen owner"));
+        auto disconnect =
+            qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("frozen owner")); });
+        QVERIFY(client.isConnected());
+        const qsizetype before = trace.mark();
+        // Sent together: "show" is answered while say-selection still waits on the owner, or the window hung.
+        QDBusPendingCall say = client.asyncCall(actionCall(QStringLiteral("say-selection")));
+        QDBusPendingCall show = client.asyncCall(actionCall(QStringLiteral("show")));
+        const auto asked = trace.waitFor(QStringLiteral("desktop action 1"), before, 5000);
+        QVERIFY(asked);
+        const auto shown = trace.waitFor(QStringLiteral("desktop action 3"), *asked, 5000);
+        QVERIFY2(shown, "the window did not answer while the read waited");
+        const auto failed = trace.waitFor(QStringLiteral("desktop read failed \\d+"), *asked, 10000);
+        QVERIFY2(failed, "say-selection never gave up on the frozen owner");
+        QVERIFY2(*shown < *failed, "the window waited for the frozen owner before it answered");
+        say.waitForFinished();
+        show.waitForFinished();
+        QVERIFY(!say.isError());
+        QVERIFY(!show.isError());
+
+        // A later request marks the end of what say-selection did: one line, nothing said.
+        QDBusPendingCall later = client.asyncCall(actionCall(QStringLiteral("show")));
+        const auto end = trace.waitFor(QStringLiteral("desktop action 3"), *failed, 5000);
+        QVERIFY(end);
+        const QStringList lines = trace.logLinesBetween(before, *end);
+        QVERIFY2(lines.size() == 1, qPrintable(lines.join(QLatin1Char('\n'))));
+        QVERIFY(lines.first().contains(QLatin1String("could not be read")));
+        for (const QString& step : trace.stepsBetween(before, *end)) {
+            QVERIFY2(!step.startsWith(QLatin1String("say text")) &&
+                         !step.startsWith(QLatin1String("desktop text")),
+                     qPrintable(step));
+        }
+        QCOMPARE(first.state(), QProcess::Running);
+        DesktopDriver::endProgram(first);
+#endif
     }
 
     void theDesktopFilesActionsReachTheRunningProgram() {
@@ -184,6 +303,108 @@ private slots:
             QVERIFY(trace.waitFor(QStringLiteral("desktop action %1").arg(actions.indexOf(action)), before,
                                   5000));
         }
+        DesktopDriver::endProgram(first);
+    }
+
+    void aDesktopActionStartsTheProgramWhenItIsNotRunning() {
+        QTemporaryDir services;
+        QVERIFY(writeServiceFile(services.path()));
+        PrivateSessionBus bus(services.path());
+        QVERIFY(!bus.address().isEmpty());
+        QVERIFY(DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$")).isEmpty());
+        auto endStarted = qScopeGuard([] { endProgramsOnScreen(); });
+
+        // The bus starts the program and keeps the call for it until its window takes it.
+        QCOMPARE(activateAction(bus.address(), QStringLiteral("show")), 0);
+        const auto window =
+            DesktopDriver::waitForWindow(QStringLiteral("^Chatterwisp$"), DesktopDriver::isMainWindow, 15000);
+        QVERIFY2(window, "the started program showed no window");
+        QVERIFY(nameOwned(bus.address()));
+
+        // Running now, it takes the next action itself.
+        QCOMPARE(activateAction(bus.address(), QStringLiteral("quit")), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(bus.address()), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!DesktopDriver::windowExists(*window), 10000);
+    }
+
+    void theActionThatStartsTheProgramIsCarriedOut() {
+        QTemporaryDir services;
+        QVERIFY(writeServiceFile(services.path()));
+        PrivateSessionBus bus(services.path());
+        QVERIFY(!bus.address().isEmpty());
+        auto endStarted = qScopeGuard([] { endProgramsOnScreen(); });
+
+        // Quit, sent while nothing runs: the program starts, takes the call once its window is loaded, and
+        // ends. Were the call lost on the way in, the program would stay.
+        QCOMPARE(activateAction(bus.address(), QStringLiteral("quit")), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!nameOwned(bus.address()), 15000);
+        QVERIFY(DesktopDriver::windowsNamed(QStringLiteral("^Chatterwisp$")).isEmpty());
+    }
+
+    void aRequestWhileAStartUpMessageWaitsIsHeldForTheLoadedWindow() {
+        PrivateSessionBus bus;
+        QProcess first;
+        ProgramTrace trace(first);
+        // No sound server: the program says so in a message box before its window is loaded.
+        QProcessEnvironment environment = first.processEnvironment();
+        environment.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:/nonexistent/pulse/native"));
+        environment.insert(kBusVariable, bus.address());
+        first.setProcessEnvironment(environment);
+        first.setProcessChannelMode(ProgramTrace::channels());
+        first.start(program, {});
+        QVERIFY(first.waitForStarted());
+        auto end = qScopeGuard([&first] { DesktopDriver::endProgram(first); });
+        const auto box = DesktopDriver::waitForWindow(
+            QStringLiteral("^No sound card found$"), [](const QString&) { return true; }, 15000,
+            first.processId());
+        QVERIFY2(box, "no message box about the missing sound output");
+
+        QDBusConnection client = QDBusConnection::connectToBus(bus.address(), QStringLiteral("held"));
+        auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("held")); });
+        // The box's event loop delivers both calls in order; Open is answered at once, so once its answer is
+        // here, show has been delivered too, and must wait for the window.
+        QDBusPendingCall show = client.asyncCall(actionCall(QStringLiteral("show")));
+        QDBusMessage open = QDBusMessage::createMethodCall(
+            QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
+            QStringLiteral("org.freedesktop.Application"), QStringLiteral("Open"));
+        open << QStringList{} << QVariantMap{};
+        QDBusPendingCall opened = client.asyncCall(open);
+        QTRY_VERIFY_WITH_TIMEOUT(opened.isFinished(), 10000);
+        QVERIFY(opened.isError()); // the program opens no files
+        QVERIFY2(!show.isFinished(), "show was taken before the window was loaded");
+
+        const qsizetype before = trace.mark();
+        DesktopDriver::sendKeys(*box, {QStringLiteral("Return")});
+        const auto loaded = trace.waitFor(QStringLiteral("character loaded"), before, 15000);
+        QVERIFY(loaded);
+        QVERIFY(trace.waitFor(QStringLiteral("desktop action 3"), *loaded, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(show.isFinished(), 5000);
+        QVERIFY(!show.isError());
+        QVERIFY(DesktopDriver::waitForWindow(QStringLiteral("^Chatterwisp$"), DesktopDriver::isMainWindow,
+                                             5000, first.processId()));
+        QCOMPARE(first.state(), QProcess::Running);
+    }
+
+    void theDesktopsGlobalShortcutsReachTheProgram() {
+        PrivateSessionBus bus;
+        FakeShortcutsPortal portal(bus.address());
+        QVERIFY(portal.registered());
+        QProcess first;
+        ProgramTrace trace(first);
+        QVERIFY(start(first, trace, bus.address()));
+        QVERIFY2(trace.waitFor(QStringLiteral("global shortcuts bound 2"), 0, 15000),
+                 "the program bound no shortcuts with the portal");
+        QCOMPARE(portal.bound().size(), std::size_t(2));
+        QCOMPARE(portal.bound()[0].id, QStringLiteral("say-selection"));
+        QCOMPARE(portal.bound()[1].id, QStringLiteral("stop"));
+
+        // A press of either runs its action, as the desktop file's actions do.
+        qsizetype before = trace.mark();
+        portal.activate(portal.sessions().value(0), QStringLiteral("stop"));
+        QVERIFY(trace.waitFor(QStringLiteral("desktop action 2"), before, 5000));
+        before = trace.mark();
+        portal.activate(portal.sessions().value(0), QStringLiteral("say-selection"));
+        QVERIFY(trace.waitFor(QStringLiteral("desktop action 1"), before, 5000));
         DesktopDriver::endProgram(first);
     }
 

@@ -114,28 +114,12 @@ private:
         }
         return recorder.since(start);
     }
-    // True once the sink has been silent for the last `ms` milliseconds since `from`.
-    bool silentFor(std::size_t from, int ms) {
-        const std::vector<std::int16_t> heard = recorder.since(from);
-        const std::size_t span = std::size_t(SinkRecorder::kRate) * std::size_t(ms) / 1000;
-        return heard.size() >= span &&
-               !SinkRecorder::audible(std::vector<std::int16_t>(heard.end() - long(span), heard.end()));
-    }
     void stopAndSettle() {
         const std::size_t mark = recorder.samples().size();
         DesktopDriver::click(mainWindow, kStop);
-        QTRY_VERIFY_WITH_TIMEOUT(silentFor(mark, 300), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.silentFor(mark, 300), 10000);
     }
-    QString textBoxText() {
-        DesktopDriver::click(mainWindow, kTextBox);
-        DesktopDriver::sendKeys(mainWindow, {QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
-        // The program owns the clipboard once the copy has landed; until then it holds no text.
-        QString copied;
-        if (!QTest::qWaitFor([&copied] { return !(copied = clipboardText()).isEmpty(); }, 5000)) {
-            return {};
-        }
-        return copied;
-    }
+    QString textBoxText() { return DesktopDriver::copiedText(mainWindow, kTextBox); }
     static QString clipboardText() {
         return DesktopDriver::run(
             QStringLiteral("xclip"),
@@ -183,7 +167,7 @@ private slots:
         QVERIFY(SinkRecorder::audible(before));
         const std::size_t stopped = recorder.samples().size();
         DesktopDriver::click(mainWindow, kStop);
-        QTRY_VERIFY_WITH_TIMEOUT(silentFor(stopped, 100), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.silentFor(stopped, 100), 5000);
         const std::size_t mark = recorder.samples().size();
         // The sentence would go on for many seconds more: listen to 1.5 s of what follows.
         QTRY_VERIFY_WITH_TIMEOUT(recorder.since(mark).size() >= std::size_t(SinkRecorder::kRate) * 3 / 2,
@@ -217,7 +201,7 @@ private slots:
         const auto failed = trace.waitFor(QStringLiteral("paste failed"), *asked, 5000);
         QVERIFY2(failed, "the paste from the frozen owner never gave up");
         QVERIFY2(*stopped < *failed, "Stop waited for the paste");
-        QTRY_VERIFY_WITH_TIMEOUT(silentFor(mark, 100), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(recorder.silentFor(mark, 100), 5000);
         owner.end();
         QCOMPARE(textBoxText(), kSentence + QLatin1Char(' ') + kSentence + QLatin1Char(' ') + kSentence);
     }

@@ -73,6 +73,19 @@ private slots:
         QTest::newRow("copyright") << "/usr/share/doc/chatterwisp/copyright" << 0;
         QTest::newRow("changelog") << "/usr/share/doc/chatterwisp/changelog.gz" << 0;
         QTest::newRow("manual page") << "/usr/share/man/man1/chatterwisp.1.gz" << 0;
+        QTest::newRow("session bus service") << "/usr/share/dbus-1/services/" CW_APP_ID ".service" << 0;
+    }
+
+    void theSessionBusStartsTheInstalledProgram() {
+        // The desktop actions call the program's bus name; the bus starts what this file names when nobody
+        // holds it: the program where the package puts it, whatever prefix the build was configured with.
+        QFile service(rooted(QStringLiteral("/usr/share/dbus-1/services/" CW_APP_ID ".service")));
+        QVERIFY(service.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList lines =
+            QString::fromUtf8(service.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0), QStringLiteral("[D-BUS Service]"));
+        QVERIFY(lines.contains(QStringLiteral("Name=" CW_APP_ID)));
+        QVERIFY(lines.contains(QStringLiteral("Exec=/usr/bin/chatterwisp")));
     }
 
     void everyFileIsWhereTheDesktopLooks() {

@@ -285,10 +285,12 @@ SpokenText japaneseReading(const QString& text) {
     SpokenText spoken;
     spoken.text.reserve(size + size / 2);
     spoken.origin.reserve(size + size / 2);
-    const bool anyKanji =
-        std::any_of(text.cbegin(), text.cend(), [](QChar c) { return isKanji(c.unicode()); });
+    if (!hasKanji(text)) { // nothing to read, and KAKASI is not set up for it
+        appendUnchanged(spoken, text, 0, size);
+        return spoken;
+    }
     const std::lock_guard lock(kakasiMutex());
-    Kakasi* const reader = anyKanji ? kakasi() : nullptr;
+    Kakasi* const reader = kakasi();
     if (reader == nullptr) {
         appendUnchanged(spoken, text, 0, size);
         return spoken;

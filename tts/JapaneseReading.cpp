@@ -25,8 +25,9 @@ namespace {
 
 /// The longest run of Japanese letters given to KAKASI at once. Runs end at every punctuation mark, space or
 /// Latin letter anyway; this bounds the pathological rest (pages of kanji without a stop), so the work stays
-/// linear in the text.
-constexpr int kMaxRunLength = 1000;
+/// linear in the text. It also keeps KAKASI's annotation within the first 4 KB block of its output buffer:
+/// KAKASI 2.3 leaks 24 bytes for every further block.
+constexpr int kMaxRunLength = 200;
 
 /// A kanji, or a mark that KAKASI reads as one (々 repeats the kanji before it, 〆 and ヶ stand in words).
 bool isKanji(char16_t c) {
@@ -285,10 +286,12 @@ SpokenText japaneseReading(const QString& text) {
     SpokenText spoken;
     spoken.text.reserve(size + size / 2);
     spoken.origin.reserve(size + size / 2);
-    const bool anyKanji =
-        std::any_of(text.cbegin(), text.cend(), [](QChar c) { return isKanji(c.unicode()); });
+    if (!hasKanji(text)) { // nothing to read, and KAKASI is not set up for it
+        appendUnchanged(spoken, text, 0, size);
+        return spoken;
+    }
     const std::lock_guard lock(kakasiMutex());
-    Kakasi* const reader = anyKanji ? kakasi() : nullptr;
+    Kakasi* const reader = kakasi();
     if (reader == nullptr) {
         appendUnchanged(spoken, text, 0, size);
         return spoken;

@@ -8,7 +8,9 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <algorithm>
+#include <array>
 #include <memory>
+#include <thread>
 
 using namespace cw::tts;
 
@@ -21,6 +23,10 @@ const QString kProse =
 
 bool isKanji(QChar c) {
     return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF;
+}
+
+bool hasKanji(const QString& text) {
+    return std::any_of(text.begin(), text.end(), isKanji);
 }
 
 /// Why `spoken` is not a valid reading of `source` (one origin per unit, in the source, never going
@@ -84,6 +90,7 @@ bool soundsLikeChineseLetter(const QList<QByteArray>& phones) {
 class TestTtsJapaneseReading : public QObject {
     Q_OBJECT
 private slots:
+    void threadsReadAtOnce(); // first, so that KAKASI is set up while both threads ask for it
     void readsKanjiWordsInKana_data();
     void readsKanjiWordsInKana();
     void keepsKanaLatinDigitsAndPunctuation();
@@ -121,7 +128,7 @@ void TestTtsJapaneseReading::keepsKanaLatinDigitsAndPunctuation() {
     const QString text = QStringLiteral("私はABCの本を3冊、1200円で買いました！本当？ カタカナ・テスト。");
     const SpokenText spoken = japaneseReading(text);
     QVERIFY2(originFault(spoken, text).isEmpty(), qPrintable(originFault(spoken, text)));
-    QVERIFY(!std::any_of(spoken.text.begin(), spoken.text.end(), isKanji));
+    QVERIFY(!hasKanji(spoken.text));
     // Every character that is not a kanji is in the reading, as itself, pointing at itself.
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (isKanji(text[i])) {
@@ -197,7 +204,7 @@ void TestTtsJapaneseReading::originsAreValidForAnyText() {
 
 void TestTtsJapaneseReading::noKanjiLeftInProse() {
     const SpokenText spoken = japaneseReading(kProse);
-    QVERIFY2(!std::any_of(spoken.text.begin(), spoken.text.end(), isKanji), qPrintable(spoken.text));
+    QVERIFY2(!hasKanji(spoken.text), qPrintable(spoken.text));
     QVERIFY2(spoken.text.contains(QStringLiteral("あさからあめがふっていたので、わたしはえきのちかくの")),
              qPrintable(spoken.text));
 }
@@ -229,9 +236,34 @@ void TestTtsJapaneseReading::longTextIsReadPieceByPiece() {
     const QString kanji = QStringLiteral("天気").repeated(50'000);
     const SpokenText read = japaneseReading(kanji);
     QVERIFY2(originFault(read, kanji).isEmpty(), qPrintable(originFault(read, kanji)));
-    QVERIFY(!std::any_of(read.text.begin(), read.text.end(), isKanji));
+    QVERIFY(!hasKanji(read.text));
     QVERIFY(read.text.size() >= kanji.size());
     QCOMPARE(read.origin.back(), int(kanji.size() - 1));
+}
+
+void TestTtsJapaneseReading::threadsReadAtOnce() {
+    // KAKASI keeps one state for the process: readings made on two threads at once (one of them setting
+    // KAKASI up) must be the ones made on one.
+    const QString other = QStringLiteral("東京都の人口は約千四百万人です。日本語を勉強しています。");
+    std::array<QList<QString>, 2> readings;
+    {
+        std::array<std::jthread, 2> threads;
+        for (std::size_t t = 0; t < threads.size(); ++t) {
+            threads[t] = std::jthread([&readings, &other, t] {
+                for (int i = 0; i < 100; ++i) {
+                    readings[t].append(japaneseReading(t == 0 ? kProse : other).text);
+                }
+            });
+        }
+    }
+    for (std::size_t t = 0; t < readings.size(); ++t) {
+        const QString expected = japaneseReading(t == 0 ? kProse : other).text;
+        QVERIFY(!hasKanji(expected));
+        QCOMPARE(readings[t].size(), 100);
+        for (const QString& reading : readings[t]) {
+            QCOMPARE(reading, expected);
+        }
+    }
 }
 
 void TestTtsJapaneseReading::espeakHearsJapaneseInsteadOfChineseLetters() {

@@ -135,7 +135,6 @@ constexpr EspeakModuleApi kApi{kEspeakModuleApiVersion, initialise, languages, s
 } // namespace
 } // namespace cw::tts
 
-// Returns its table type-erased: the loader calls every module's entry through one function type.
-extern "C" Q_DECL_EXPORT const void* cw_espeak_module() {
+extern "C" Q_DECL_EXPORT const cw::tts::EspeakModuleApi* cw_espeak_module() {
     return &cw::tts::kApi;
 }

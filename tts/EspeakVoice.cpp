@@ -2,6 +2,7 @@
 
 #include "EspeakModule.h"
 #include "Whisper.h"
+#include "WholeSentence.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -353,23 +354,6 @@ QList<ChunkTiming::Phone> phonesOf(const QList<EspeakSentence::Phoneme>& phoneme
     return phones;
 }
 
-/// A sentence made whole, handed out as it is read.
-class WholeSentence final : public SentenceSynthesis {
-public:
-    WholeSentence(QList<ChunkTiming::Phone> phones, QList<Utterance::Token> tokens,
-                  std::vector<qint16> samples)
-        : SentenceSynthesis(std::move(phones), std::move(tokens), qint64(samples.size())),
-          samples_(std::move(samples)) {}
-
-    qint64 ready() const override { return length() - position(); }
-
-private:
-    void produce(qint64 from, qint64 count, qint16* out) override {
-        std::copy_n(samples_.begin() + from, count, out);
-    }
-    std::vector<qint16> samples_;
-};
-
 } // namespace
 
 bool EspeakVoice::available() {
@@ -492,8 +476,7 @@ std::unique_ptr<SentenceSynthesis> EspeakVoice::begin(const QString& text, const
     if (voice.character == VoiceCharacter::Whisper) {
         utterance.samples = whisper(utterance.samples, sampleRate());
     }
-    return std::make_unique<WholeSentence>(std::move(utterance.phones), std::move(utterance.tokens),
-                                           std::move(utterance.samples));
+    return std::make_unique<WholeSentence>(std::move(utterance));
 }
 
 } // namespace cw::tts

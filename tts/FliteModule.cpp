@@ -67,7 +67,6 @@ constexpr FliteModuleApi kApi{kFliteModuleApiVersion, loadVoice,        synthesi
 } // namespace
 } // namespace cw::tts
 
-// Returns its table type-erased: the loader calls every module's entry through one function type.
-extern "C" Q_DECL_EXPORT const void* cw_flite_module() {
+extern "C" Q_DECL_EXPORT const cw::tts::FliteModuleApi* cw_flite_module() {
     return &cw::tts::kApi;
 }

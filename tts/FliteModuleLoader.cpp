@@ -31,7 +31,7 @@ QStringList modulePlaces(const QString& fileName, const QString& buildTreePath) 
 } // namespace
 
 LoadedModule loadSpeechModule(const QString& fileName, const QString& buildTreePath, const char* entry,
-                              int version) {
+                              const std::function<const void*(void* symbol)>& call) {
     QStringList failures;
     for (const QString& place : modulePlaces(fileName, buildTreePath)) {
         if (!QFileInfo::exists(place)) {
@@ -44,10 +44,9 @@ LoadedModule loadSpeechModule(const QString& fileName, const QString& buildTreeP
             failures << QString::fromLocal8Bit(dlerror());
             continue;
         }
-        using Entry = const void* (*)();
-        const auto entryFunction = reinterpret_cast<Entry>(dlsym(module, entry));
-        const void* api = entryFunction ? entryFunction() : nullptr;
-        if (api && *static_cast<const int*>(api) == version) {
+        void* const symbol = dlsym(module, entry);
+        const void* api = symbol ? call(symbol) : nullptr;
+        if (api) {
             return {api, {}};
         }
         failures << place + QStringLiteral(": not a speech module of this version");
@@ -61,7 +60,11 @@ const FliteModuleLoad& fliteModule() {
     static const FliteModuleLoad loaded = [] {
         const LoadedModule module =
             loadSpeechModule(QStringLiteral(CW_FLITE_MODULE_NAME), QStringLiteral(CW_FLITE_MODULE_BUILD_PATH),
-                             kFliteModuleEntry, kFliteModuleApiVersion);
+                             kFliteModuleEntry, [](void* symbol) -> const void* {
+                                 const FliteModuleApi* api =
+                                     reinterpret_cast<const FliteModuleApi* (*)()>(symbol)();
+                                 return api && api->version == kFliteModuleApiVersion ? api : nullptr;
+                             });
         return FliteModuleLoad{static_cast<const FliteModuleApi*>(module.api), module.failure};
     }();
     return loaded;
@@ -69,9 +72,12 @@ const FliteModuleLoad& fliteModule() {
 
 const EspeakModuleLoad& espeakModule() {
     static const EspeakModuleLoad loaded = [] {
-        const LoadedModule module = loadSpeechModule(QStringLiteral(CW_ESPEAK_MODULE_NAME),
-                                                     QStringLiteral(CW_ESPEAK_MODULE_BUILD_PATH),
-                                                     kEspeakModuleEntry, kEspeakModuleApiVersion);
+        const LoadedModule module = loadSpeechModule(
+            QStringLiteral(CW_ESPEAK_MODULE_NAME), QStringLiteral(CW_ESPEAK_MODULE_BUILD_PATH),
+            kEspeakModuleEntry, [](void* symbol) -> const void* {
+                const EspeakModuleApi* api = reinterpret_cast<const EspeakModuleApi* (*)()>(symbol)();
+                return api && api->version == kEspeakModuleApiVersion ? api : nullptr;
+            });
         return EspeakModuleLoad{static_cast<const EspeakModuleApi*>(module.api), module.failure};
     }();
     return loaded;

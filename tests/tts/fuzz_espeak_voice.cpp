@@ -1,9 +1,8 @@
 // Fuzz target: any bytes as a tagged request spoken by an eSpeak NG voice (its language picked by the first
 // byte): eSpeak NG and the voice's placing of words and phones must never crash on what the tags and the text
 // make of it, and every event must fall inside the audio and the balloon text.
+#include "FuzzSpeech.h"
 #include "tts/EspeakVoice.h"
-#include "tts/RequestSynthesizer.h"
-#include "tts/SpeechTags.h"
 
 #include <array>
 #include <cstdint>
@@ -26,25 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }();
     const EspeakVoice& voice = *voices[size > 0 ? data[0] % voices.size() : 0];
     const QString request = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    VoiceSettings defaults;
-    defaults.pitchHz = voice.naturalPitchHz();
-    defaults.wordsPerMinute = voice.naturalWordsPerMinute();
-    RequestSynthesizer synth(voice, parseSpeechTags(request, defaults));
-    const int balloon = int(synth.request().balloonText.size());
-    qint64 samples = 0;
-    QList<TimelineEvent> events;
-    // Some four seconds of speech at most (a tenth of a second a piece), so no input takes long.
-    for (int piece = 0; piece < 40 && !synth.atEnd(); ++piece) {
-        const SynthChunk chunk = synth.next();
-        samples += qint64(chunk.samples.size());
-        events << chunk.events;
-    }
-    // A sentence's events come with its first piece, so they may lie ahead of what was made when it was cut.
-    for (const TimelineEvent& e : events) {
-        if (e.sample < 0 || (synth.atEnd() && e.sample > samples) || e.start < 0 || e.length < 0 ||
-            e.start + e.length > balloon) {
-            std::abort();
-        }
-    }
+    test::speakAndCheckEvents(voice, request);
     return 0;
 }

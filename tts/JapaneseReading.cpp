@@ -207,7 +207,7 @@ bool hasKanji(QStringView text) {
 }
 
 bool appendRead(SpokenText& spoken, const QString& text, int from, int to, QByteArray euc, Kakasi& reader,
-                bool retry);
+                bool retry, JapaneseWords words);
 
 /// Reads the kanji word text[from, from + length) again without its last kana, which stay as written; false
 /// (nothing appended) when its kanji stay unread.
@@ -215,7 +215,8 @@ bool appendWithoutLastKana(SpokenText& spoken, const QString& text, int from, in
                            const QByteArray& euc, Kakasi& reader) {
     for (int end = length - 1; end > 0 && !isKanji(text[from + end].unicode()); --end) {
         SpokenText part;
-        if (appendRead(part, text, from, from + end, euc.first(2 * end), reader, false) &&
+        if (appendRead(part, text, from, from + end, euc.first(2 * end), reader, false,
+                       JapaneseWords::Joined) &&
             !hasKanji(part.text)) {
             spoken.text += part.text;
             spoken.origin += part.origin;
@@ -230,7 +231,7 @@ bool appendWithoutLastKana(SpokenText& spoken, const QString& text, int from, in
 /// annotation of it; false (nothing appended) when the annotation does not retell the run. `retry`: whether a
 /// word whose kanji KAKASI left unread is read again, shorter.
 bool appendRead(SpokenText& spoken, const QString& text, int from, int to, QByteArray euc, Kakasi& reader,
-                bool retry) {
+                bool retry, JapaneseWords words) {
     const QString annotation = reader.annotate(euc);
     SpokenText run;
     int at = from;
@@ -245,6 +246,10 @@ bool appendRead(SpokenText& spoken, const QString& text, int from, int to, QByte
             return false;
         }
         const int length = int(word.size());
+        if (words == JapaneseWords::Spaced && !run.text.isEmpty()) {
+            run.text += u' ';
+            run.origin.append(at);
+        }
         if (!hasKanji(word) || (reading != word && !word.endsWith(reading))) {
             appendReading(run, word, reading.isEmpty() ? word : reading, at);
         } else if (!retry || length > kMaxRetriedWordLength ||
@@ -281,7 +286,7 @@ Kakasi* kakasi() {
 
 } // namespace
 
-SpokenText japaneseReading(const QString& text) {
+SpokenText japaneseReading(const QString& text, JapaneseWords words) {
     const int size = int(text.size());
     SpokenText spoken;
     spoken.text.reserve(size + size / 2);
@@ -309,7 +314,7 @@ SpokenText japaneseReading(const QString& text) {
         if (at == start) {
             appendUnchanged(spoken, text, at, at + 1);
             ++at;
-        } else if (!runHasKanji || !appendRead(spoken, text, start, at, euc, *reader, true)) {
+        } else if (!runHasKanji || !appendRead(spoken, text, start, at, euc, *reader, true, words)) {
             appendUnchanged(spoken, text, start, at);
         }
     }

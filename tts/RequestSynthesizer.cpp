@@ -165,7 +165,7 @@ SynthChunk RequestSynthesizer::nextText(const SpeechPiece& piece) {
         }
         if (settings.language == u"ja") {
             // Japanese is read from kana: each kanji word becomes its reading, which stands for the word.
-            SpokenText reading = japaneseReading(spoken.text);
+            SpokenText reading = japaneseReading(spoken.text, JapaneseWords::Spaced);
             for (int& origin : reading.origin) {
                 origin = spoken.origin.value(origin, origin);
             }

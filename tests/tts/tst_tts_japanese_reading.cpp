@@ -102,7 +102,30 @@ private slots:
     void textWithoutKanjiIsUnchanged();
     void longTextIsReadPieceByPiece();
     void espeakHearsJapaneseInsteadOfChineseLetters();
+    void spacedWordsAreTheSameReadingApart();
 };
+
+void TestTtsJapaneseReading::spacedWordsAreTheSameReadingApart() {
+    const QString text = QStringLiteral("図書館は朝九時に開き、雨の日には学生でいっぱいになります。");
+    const SpokenText joined = japaneseReading(text);
+    const SpokenText spaced = japaneseReading(text, JapaneseWords::Spaced);
+    QVERIFY2(spaced.text.count(u' ') >= 5, qPrintable(spaced.text));
+    QCOMPARE(spaced.origin.size(), spaced.text.size());
+    // Without its spaces it is the joined reading, unit for unit, origin for origin.
+    SpokenText unspaced;
+    for (qsizetype i = 0; i < spaced.text.size(); ++i) {
+        if (spaced.text[i] == u' ') {
+            // A space stands for the word after it.
+            QVERIFY(i + 1 < spaced.text.size());
+            QCOMPARE(spaced.origin[i], spaced.origin[i + 1]);
+            continue;
+        }
+        unspaced.text += spaced.text[i];
+        unspaced.origin << spaced.origin[i];
+    }
+    QCOMPARE(unspaced.text, joined.text);
+    QCOMPARE(unspaced.origin, joined.origin);
+}
 
 void TestTtsJapaneseReading::readsKanjiWordsInKana_data() {
     QTest::addColumn<QString>("text");

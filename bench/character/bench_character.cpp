@@ -139,10 +139,11 @@ int main(int argc, char** argv) {
     // A second language loads eSpeak NG and that language's voice beside the genie's own.
     const cw::RequestId german = genie.Speak(
         QStringLiteral("Guten Abend, meine Damen und Herren, heute lesen wir gemeinsam einen langen Text."));
-    QObject::connect(&engine, &CharacterEngine::requestFinished, &app, [&app, german](cw::RequestId id, bool) {
-        if (id == german)
-            app.quit();
-    });
+    QObject::connect(&engine, &CharacterEngine::requestFinished, &app,
+                     [&app, german](cw::RequestId id, bool) {
+                         if (id == german)
+                             app.quit();
+                     });
     QTimer::singleShot(30000, &app, &QApplication::quit);
     app.exec();
     std::printf("peak memory after speaking English and German: %.1f MB (target <= 50 MB)\n",

@@ -415,7 +415,9 @@ private slots:
         balloon.setText(chinese, int(chinese.size()));
         balloon.place(QRect(600, 600, 100, 100), QRect(0, 0, 1600, 1200));
         QVERIFY2(balloon.lineCount() >= 2, qPrintable(QString::number(balloon.lineCount())));
-        QVERIFY2(balloon.width() < 600, qPrintable(QStringLiteral("%1 wide, %2 lines").arg(balloon.width()).arg(balloon.lineCount())));
+        QVERIFY2(
+            balloon.width() < 600,
+            qPrintable(QStringLiteral("%1 wide, %2 lines").arg(balloon.width()).arg(balloon.lineCount())));
     }
 
     void balloonGoesAboveOrBesideNearAnEdge() {

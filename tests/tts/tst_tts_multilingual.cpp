@@ -134,7 +134,8 @@ private slots:
         const std::vector<qint16> out = resampleAll(r, in);
         QCOMPARE(qint64(out.size()), r.outputLength(qint64(in.size())));
         QVERIFY(std::abs(double(out.size()) - double(in.size()) * to / from) <= 1);
-        QVERIFY2(std::abs(frequencyOf(out, to) - 440) < 0.5, qPrintable(QString::number(frequencyOf(out, to))));
+        QVERIFY2(std::abs(frequencyOf(out, to) - 440) < 0.5,
+                 qPrintable(QString::number(frequencyOf(out, to))));
         const double level = rms(out, out.size() / 10, out.size() * 9 / 10);
         QVERIFY2(std::abs(level / rms(in, in.size() / 10, in.size() * 9 / 10) - 1) < 0.01,
                  qPrintable(QString::number(level)));

@@ -4,6 +4,8 @@
 // from outside like the clicks benchmark: the call's sending to the first sample louder than 1 % of full
 // scale, as the sink mixes it. Run inside tools/headless.sh (make bench does). Prints figures; asserts
 // nothing.
+#include "PrivateSessionBus.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -37,11 +39,11 @@ public:
     static constexpr int kFragment = kRate / 400;
 
     explicit MonitorRecorder(const QByteArray& source) {
-        const pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+        const pa_sample_spec format{PA_SAMPLE_S16LE, kRate, 1};
         const pa_buffer_attr buffer{uint32_t(-1), uint32_t(-1), uint32_t(-1), uint32_t(-1), kFragment * 2};
         int error = 0;
         stream_ = pa_simple_new(nullptr, "bench_actions", PA_STREAM_RECORD, source.constData(), "probe",
-                                &spec, nullptr, &buffer, &error);
+                                &format, nullptr, &buffer, &error);
         if (!stream_) {
             std::fprintf(stderr, "bench_actions: pulse: %s\n", pa_strerror(error));
         }
@@ -116,14 +118,6 @@ bool waitForSelection(const QByteArray& text, int timeoutMs) {
     return false;
 }
 
-QDBusMessage actionCall(const QString& action) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
-        QStringLiteral("org.freedesktop.Application"), QStringLiteral("ActivateAction"));
-    call << action << QVariantList{} << QVariantMap{};
-    return call;
-}
-
 void stop(QProcess& process) {
     process.terminate();
     if (!process.waitForFinished(5000)) {
@@ -144,14 +138,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"),
-              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
-    if (!bus.waitForStarted() || !bus.waitForReadyRead(10000)) {
+    const cw::test::PrivateSessionBus bus;
+    const QString address = bus.address();
+    if (address.isEmpty()) {
         std::fprintf(stderr, "bench_actions: no dbus-daemon\n");
         return 1;
     }
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
     QDBusConnection client = QDBusConnection::connectToBus(address, QStringLiteral("bench"));
 
     QProcess chatterwisp;
@@ -169,7 +161,6 @@ int main(int argc, char** argv) {
     if (!chatterwisp.waitForStarted() || !waitForStep(traceFile, "finished MoveTo", 20000)) {
         std::fprintf(stderr, "bench_actions: the program did not start\n");
         stop(chatterwisp);
-        stop(bus);
         return 1;
     }
 
@@ -189,7 +180,7 @@ int main(int argc, char** argv) {
     std::vector<double> delays;
     int leftOut = 0;
     for (int run = 0; recorder.ok() && run < runs; ++run) {
-        client.call(actionCall(QStringLiteral("stop")));
+        client.call(cw::test::activateActionCall(QStringLiteral("stop")));
         // Quiet before the call (half a second of it), or the figure would be of sound already playing.
         bool quiet = false;
         for (int wait = 0; wait < 10 && !quiet; ++wait) {
@@ -200,7 +191,7 @@ int main(int argc, char** argv) {
             continue;
         }
         const double sent = nowMs();
-        client.asyncCall(actionCall(QStringLiteral("say-selection")));
+        client.asyncCall(cw::test::activateActionCall(QStringLiteral("say-selection")));
         const double heard = recorder.firstLoud(5000);
         if (heard < 0) {
             ++leftOut;
@@ -209,7 +200,7 @@ int main(int argc, char** argv) {
         delays.push_back(std::max(0.0, heard - sent));
         recorder.listen(500);
     }
-    client.call(actionCall(QStringLiteral("stop")));
+    client.call(cw::test::activateActionCall(QStringLiteral("stop")));
 
     std::sort(delays.begin(), delays.end());
     if (delays.empty()) {
@@ -227,6 +218,5 @@ int main(int argc, char** argv) {
     owner.waitForFinished();
     stop(chatterwisp);
     QDBusConnection::disconnectFromBus(QStringLiteral("bench"));
-    stop(bus);
     return delays.empty() ? 1 : 0;
 }

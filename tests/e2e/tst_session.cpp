@@ -70,15 +70,6 @@ void endProgramsOnScreen() {
     }
 }
 
-/// An ActivateAction call to the running program.
-QDBusMessage actionCall(const QString& action) {
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
-        QStringLiteral("org.freedesktop.Application"), QStringLiteral("ActivateAction"));
-    call << action << QVariantList{} << QVariantMap{};
-    return call;
-}
-
 /// Asks the running program for an action, as the desktop file's actions do.
 int activateAction(const QString& address, const QString& action) {
     return runWithBus(address, QStringLiteral("gdbus"),
@@ -244,8 +235,8 @@ private slots:
         QVERIFY(client.isConnected());
         const qsizetype before = trace.mark();
         // Sent together: "show" is answered while say-selection still waits on the owner, or the window hung.
-        QDBusPendingCall say = client.asyncCall(actionCall(QStringLiteral("say-selection")));
-        QDBusPendingCall show = client.asyncCall(actionCall(QStringLiteral("show")));
+        QDBusPendingCall say = client.asyncCall(activateActionCall(QStringLiteral("say-selection")));
+        QDBusPendingCall show = client.asyncCall(activateActionCall(QStringLiteral("show")));
         const auto asked = trace.waitFor(QStringLiteral("desktop action 1"), before, 5000);
         QVERIFY(asked);
         const auto shown = trace.waitFor(QStringLiteral("desktop action 3"), *asked, 5000);
@@ -259,7 +250,7 @@ private slots:
         QVERIFY(!show.isError());
 
         // A later request marks the end of what say-selection did: one line, nothing said.
-        QDBusPendingCall later = client.asyncCall(actionCall(QStringLiteral("show")));
+        QDBusPendingCall later = client.asyncCall(activateActionCall(QStringLiteral("show")));
         const auto end = trace.waitFor(QStringLiteral("desktop action 3"), *failed, 5000);
         QVERIFY(end);
         const QStringList lines = trace.logLinesBetween(before, *end);
@@ -363,7 +354,7 @@ private slots:
         auto disconnect = qScopeGuard([] { QDBusConnection::disconnectFromBus(QStringLiteral("held")); });
         // The box's event loop delivers both calls in order; Open is answered at once, so once its answer is
         // here, show has been delivered too, and must wait for the window.
-        QDBusPendingCall show = client.asyncCall(actionCall(QStringLiteral("show")));
+        QDBusPendingCall show = client.asyncCall(activateActionCall(QStringLiteral("show")));
         QDBusMessage open = QDBusMessage::createMethodCall(
             QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
             QStringLiteral("org.freedesktop.Application"), QStringLiteral("Open"));

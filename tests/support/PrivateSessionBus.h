@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusMessage>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -58,5 +59,15 @@ private:
     QProcess daemon_;
     QString address_;
 };
+
+/// A call that asks the running program for one of its actions ("say-selection", "stop", ...), as the desktop
+/// file's actions do.
+inline QDBusMessage activateActionCall(const QString& action) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("com.example.chatterwisp"), QStringLiteral("/com/example/chatterwisp"),
+        QStringLiteral("org.freedesktop.Application"), QStringLiteral("ActivateAction"));
+    call << action << QVariantList{} << QVariantMap{};
+    return call;
+}
 
 } // namespace cw::test
